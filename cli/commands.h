@@ -1,0 +1,33 @@
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace rv58::cli {
+
+// What every command gets besides its own arguments.
+struct CliContext {
+  std::string iniPath; // preferences file: from --ini, or the program's default location
+};
+
+using Args = std::vector<std::string>;
+
+// Exit codes shared by the commands.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitUsage = 1;
+inline constexpr int kExitFailed = 2; // port cannot be opened, file cannot be written
+inline constexpr int kExitRefused = 3; // the upload check refused the settings
+
+void PrintUsage(std::ostream& out);
+
+// Prints the usage on standard error and returns kExitUsage.
+int UsageError();
+
+int CmdMessage(const CliContext& ctx, const Args& args);
+int CmdDefaults(const CliContext& ctx, const Args& args);
+int CmdPorts(const CliContext& ctx, const Args& args);
+int CmdTest(const CliContext& ctx, const Args& args);
+int CmdUpload(const CliContext& ctx, const Args& args);
+
+} // namespace rv58::cli
