@@ -1,0 +1,96 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace rv58 {
+
+// Private-profile INI files, as the Windows profile functions and the classic TIniFile wrapper
+// behave, because settings files travel between this program and its Windows users.
+//
+// One object per file path. It holds no cache: every read reads the file as it is now, every
+// write edits the file's text and replaces the file atomically (temporary file in the same
+// folder, flushed, renamed over the old one, permissions kept). Texts are 8-bit bytes
+// (Windows-1250 in our files); a UTF-16LE file with a byte-order mark is read and written as such.
+class TIniFile {
+public:
+  explicit TIniFile(std::string fileName);
+
+  const std::string& FileName() const { return fileName_; }
+
+  // The value of the first matching key of the first matching section (names match without
+  // regard to letter case), trimmed, one pair of outer quotes stripped, at most 2047 bytes.
+  // A missing file, section or key gives `defaultValue` (its trailing spaces removed);
+  // a present empty key gives "".
+  std::string ReadString(std::string_view section, std::string_view key, std::string_view defaultValue) const;
+
+  // ReadString, a "0x"/"0X" prefix on a value longer than 2 bytes taken as hexadecimal, then the
+  // shared integer conversion; anything that does not convert gives `defaultValue`.
+  std::int32_t ReadInteger(std::string_view section, std::string_view key, std::int32_t defaultValue) const;
+
+  // ReadInteger(section, key, defaultValue ? 1 : 0) != 0.
+  bool ReadBool(std::string_view section, std::string_view key, bool defaultValue) const;
+
+  // Replace the value in place (key spelling and position kept), or add the key after the last
+  // key line of its section, or append the section at the end of the file; create a missing
+  // file. Returns false when the file could not be written (missing folder, no permission,
+  // disk full, empty section or key); the file is then unchanged.
+  bool WriteString(std::string_view section, std::string_view key, std::string_view value);
+  bool WriteInteger(std::string_view section, std::string_view key, std::int32_t value); // decimal
+  bool WriteBool(std::string_view section, std::string_view key, bool value);            // "1" / "0"
+
+  // Key names of the first matching section in file order (duplicates included; comments and
+  // lines without "=" left out). Empty when the file or section is missing.
+  std::vector<std::string> ReadSection(std::string_view section) const;
+
+  // One (key, value) pair per distinct key of the first matching section, in the order of first
+  // appearance, the value as ReadString gives it (first occurrence wins).
+  std::vector<std::pair<std::string, std::string>> ReadSectionValues(std::string_view section) const;
+
+  // Names of all sections in file order (duplicates included).
+  std::vector<std::string> ReadSections() const;
+
+  // True when the section has at least one key (the classic wrapper's meaning).
+  bool SectionExists(std::string_view section) const;
+  bool ValueExists(std::string_view section, std::string_view key) const;
+
+  // Remove the first matching key line / the first matching section's header and key lines
+  // (comment lines stay). Deleting something that is not there succeeds and changes nothing.
+  bool DeleteKey(std::string_view section, std::string_view key);
+  bool EraseSection(std::string_view section);
+
+private:
+  std::string fileName_;
+};
+
+// The text-level rules behind TIniFile, on a file's whole 8-bit content. Exposed for tests and
+// benchmarks; the program uses TIniFile.
+namespace ini {
+
+inline constexpr std::size_t kMaxValueLength = 2047;
+
+// The value as ReadString returns it, or nothing when the section or key is missing.
+std::optional<std::string> FindValue(std::string_view content, std::string_view section,
+                                     std::string_view key);
+
+// The content after WriteString(section, key, value). Section and key are trimmed of spaces.
+std::string SetValue(std::string_view content, std::string_view section, std::string_view key,
+                     std::string_view value);
+
+// The content after deleting a key (value NULL) or a section (key NULL).
+std::string DeleteKey(std::string_view content, std::string_view section, std::string_view key);
+std::string EraseSection(std::string_view content, std::string_view section);
+
+std::vector<std::string> SectionKeys(std::string_view content, std::string_view section);
+std::vector<std::string> SectionNames(std::string_view content);
+
+// The "0x" rewrite of ReadInteger followed by the shared conversion.
+std::optional<std::int32_t> ParseIniInteger(std::string_view value);
+
+} // namespace ini
+
+} // namespace rv58

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "displaysettings.h"
+
+#include <string>
+#include <string_view>
+
+namespace rv58 {
+
+// Sent on its own before every message.
+inline constexpr std::string_view kPreamble = "<>";
+
+// Lights every LED of the display for 30 seconds.
+inline constexpr std::string_view kDisplayTestMessage = "<,<<>";
+
+// "A "," karakter nem használható a beállítások között."
+inline constexpr std::string_view kCommaWarning =
+    "A \",\" karakter nem haszn\xE1lhat\xF3 a be\xE1ll\xEDt\xE1sok k\xF6z\xF6tt.";
+
+// "<," then 14 fields each followed by ",", then ">": bd (text), pr, tm, kr, fe, le, lh, tp, bt,
+// hk (indices, -1 when nothing chosen), ht (text), au (1/0), ora, nm (1/0).
+std::string ConfigurationMessage(const DisplaySettings& settings);
+
+// The check the upload makes before it touches the port: the warning text to show, or "" when
+// the settings may be sent. The comma separates the message's fields, so it is refused as
+// terminator, as required character and anywhere in the error text.
+std::string UploadCheck(const DisplaySettings& settings);
+
+} // namespace rv58

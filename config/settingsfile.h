@@ -1,0 +1,33 @@
+#pragma once
+
+#include "displaysettings.h"
+#include "inifile.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rv58 {
+
+// The section of a settings file (.rv5), and of the preferences file that keeps the last upload.
+inline constexpr std::string_view kSettingsSection = "RV5";
+
+// The port a settings file names when it names none.
+inline constexpr std::string_view kDefaultPortName = "COM1";
+
+// Writes the 18 keys (bd pr tm kr le lh fe tp bt hk or ht nev au ve comment port nm, in this
+// order) into `section` of the file. Stops at the first write that fails and returns false;
+// true when every write succeeded.
+bool savefile(const DisplaySettings& settings, TIniFile& file, std::string_view section = kSettingsSection);
+
+// Reads the keys from `section` of the file into `settings`, each with its default when missing
+// or bad. The stored port chooses the item of `availablePorts` that equals it without regard to
+// letter case (the item's own spelling is kept); no match chooses no port.
+void loadfile(DisplaySettings& settings, const TIniFile& file, const std::vector<std::string>& availablePorts,
+              std::string_view section = kSettingsSection);
+
+// The description as one INI value: every CR LF becomes "ˇ^" (bytes 0xA1 0x5E), and back.
+std::string EncodeLeiras(std::string_view leiras);
+std::string DecodeLeiras(std::string_view stored);
+
+} // namespace rv58
