@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -8,6 +9,53 @@
 #include <vector>
 
 namespace rv58 {
+
+// The text-level rules of private-profile INI files, on a file's whole 8-bit content. The
+// program uses TIniFile below; these are open for tests and benchmarks.
+namespace ini {
+
+inline constexpr std::size_t kMaxValueLength = 2047;
+
+// The value as TIniFile::ReadString returns it (at most bufferSize - 1 bytes, as the profile
+// functions copy into a buffer of that size), or nothing when the section or key is missing.
+std::optional<std::string> FindValue(std::string_view content, std::string_view section, std::string_view key,
+                                     std::size_t bufferSize = kMaxValueLength + 1);
+
+// The content after WriteString(section, key, value). Section and key are trimmed of spaces.
+std::string SetValue(std::string_view content, std::string_view section, std::string_view key,
+                     std::string_view value);
+
+// The content after deleting the first matching key, or the first matching section's header and
+// key lines (its comment lines stay).
+std::string DeleteKey(std::string_view content, std::string_view section, std::string_view key);
+std::string EraseSection(std::string_view content, std::string_view section);
+
+// Key names of the first matching section (duplicates included); all section names.
+std::vector<std::string> SectionKeys(std::string_view content, std::string_view section);
+std::vector<std::string> SectionNames(std::string_view content);
+
+// The "0x" rewrite of the classic ReadInteger followed by the shared conversion.
+std::optional<std::int32_t> ParseIniInteger(std::string_view value);
+
+// The first matching section of one content, found with one scan, for reading many keys of it:
+// loading a settings file reads 18 keys, and the file may be large.
+class SectionReader {
+public:
+  SectionReader(std::string content, std::string_view section);
+  bool Found() const { return found_; }
+  std::optional<std::string> Find(std::string_view key) const;
+  std::string ReadString(std::string_view key, std::string_view defaultValue) const;
+  std::int32_t ReadInteger(std::string_view key, std::int32_t defaultValue) const;
+  bool ReadBool(std::string_view key, bool defaultValue) const;
+
+private:
+  std::string content_;
+  std::size_t begin_ = 0; // first line after the header
+  std::size_t end_ = 0;   // start of the next section header, or the end of the content
+  bool found_ = false;
+};
+
+} // namespace ini
 
 // Private-profile INI files, as the Windows profile functions and the classic TIniFile wrapper
 // behave, because settings files travel between this program and its Windows users.
@@ -38,7 +86,7 @@ public:
   // Replace the value in place (key spelling and position kept), or add the key after the last
   // key line of its section, or append the section at the end of the file; create a missing
   // file. Returns false when the file could not be written (missing folder, no permission,
-  // disk full, empty section or key); the file is then unchanged.
+  // disk full, not a regular file, empty section or key); the file is then unchanged.
   bool WriteString(std::string_view section, std::string_view key, std::string_view value);
   bool WriteInteger(std::string_view section, std::string_view key, std::int32_t value); // decimal
   bool WriteBool(std::string_view section, std::string_view key, bool value);            // "1" / "0"
@@ -50,6 +98,10 @@ public:
   // One (key, value) pair per distinct key of the first matching section, in the order of first
   // appearance, the value as ReadString gives it (first occurrence wins).
   std::vector<std::pair<std::string, std::string>> ReadSectionValues(std::string_view section) const;
+
+  // The file's current content with the first matching section located, for reading many keys
+  // of one section with one read of the file.
+  ini::SectionReader ReadSectionSnapshot(std::string_view section) const;
 
   // Names of all sections in file order (duplicates included).
   std::vector<std::string> ReadSections() const;
@@ -66,31 +118,5 @@ public:
 private:
   std::string fileName_;
 };
-
-// The text-level rules behind TIniFile, on a file's whole 8-bit content. Exposed for tests and
-// benchmarks; the program uses TIniFile.
-namespace ini {
-
-inline constexpr std::size_t kMaxValueLength = 2047;
-
-// The value as ReadString returns it, or nothing when the section or key is missing.
-std::optional<std::string> FindValue(std::string_view content, std::string_view section,
-                                     std::string_view key);
-
-// The content after WriteString(section, key, value). Section and key are trimmed of spaces.
-std::string SetValue(std::string_view content, std::string_view section, std::string_view key,
-                     std::string_view value);
-
-// The content after deleting a key (value NULL) or a section (key NULL).
-std::string DeleteKey(std::string_view content, std::string_view section, std::string_view key);
-std::string EraseSection(std::string_view content, std::string_view section);
-
-std::vector<std::string> SectionKeys(std::string_view content, std::string_view section);
-std::vector<std::string> SectionNames(std::string_view content);
-
-// The "0x" rewrite of ReadInteger followed by the shared conversion.
-std::optional<std::int32_t> ParseIniInteger(std::string_view value);
-
-} // namespace ini
 
 } // namespace rv58
