@@ -1,0 +1,645 @@
+#include "inifile.h"
+
+#include "strconv.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <iconv.h>
+#include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace rv58 {
+
+namespace ini {
+
+namespace {
+
+// The profile functions trim these around names and values.
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\v';
+}
+
+std::string_view TrimBlanks(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front()))
+    s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back()))
+    s.remove_suffix(1);
+  return s;
+}
+
+// The caller's section and key names are trimmed of spaces only.
+std::string_view TrimSpaces(std::string_view s) {
+  while (!s.empty() && s.front() == ' ')
+    s.remove_prefix(1);
+  while (!s.empty() && s.back() == ' ')
+    s.remove_suffix(1);
+  return s;
+}
+
+unsigned char FoldCase(unsigned char c) {
+  if (c >= 'a' && c <= 'z')
+    return static_cast<unsigned char>(c - 32);
+  // Windows-1250 accented small letters 0xE0-0xFE (but the division sign 0xF7).
+  if (c >= 0xE0 && c != 0xF7 && c != 0xFF)
+    return static_cast<unsigned char>(c - 32);
+  return c;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size())
+    return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (FoldCase(static_cast<unsigned char>(a[i])) != FoldCase(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+
+enum class Kind { Blank, Comment, Section, Key, Other };
+
+struct Line {
+  std::size_t start = 0; // first byte of the line
+  std::size_t end = 0;   // end of its text, before the line break
+  std::size_t next = 0;  // first byte after the line break
+  Kind kind = Kind::Blank;
+  std::string_view name;  // section name or key name
+  std::string_view value; // raw value of a key line, trimmed
+};
+
+// Splits the next line at CR LF, LF or CR and classifies it.
+Line NextLine(std::string_view content, std::size_t pos) {
+  Line line;
+  line.start = pos;
+  const char* data = content.data();
+  const std::size_t size = content.size();
+  std::size_t i = pos;
+  while (i < size && data[i] != '\n' && data[i] != '\r')
+    ++i;
+  line.end = i;
+  if (i < size) {
+    if (data[i] == '\r' && i + 1 < size && data[i + 1] == '\n')
+      i += 2;
+    else
+      i += 1;
+  }
+  line.next = i;
+
+  const std::string_view text = TrimBlanks(content.substr(line.start, line.end - line.start));
+  if (text.empty()) {
+    line.kind = Kind::Blank;
+  } else if (text.front() == ';') {
+    line.kind = Kind::Comment;
+  } else if (text.front() == '[') {
+    line.kind = Kind::Section;
+    std::string_view name = text.substr(1);
+    const std::size_t close = name.find(']');
+    if (close != std::string_view::npos)
+      name = name.substr(0, close);
+    line.name = TrimBlanks(name);
+  } else {
+    const std::size_t eq = text.find('=');
+    if (eq == std::string_view::npos) {
+      line.kind = Kind::Other;
+      line.name = text;
+    } else {
+      line.kind = Kind::Key;
+      line.name = TrimBlanks(text.substr(0, eq));
+      line.value = TrimBlanks(text.substr(eq + 1));
+    }
+  }
+  return line;
+}
+
+struct SectionRange {
+  bool found = false;
+  std::size_t headerStart = 0;
+  std::size_t headerEnd = 0; // end of the header's text
+  std::size_t begin = 0;     // first line after the header
+  std::size_t end = 0;       // start of the next header, or the content's end
+};
+
+SectionRange FindSection(std::string_view content, std::string_view section) {
+  SectionRange range;
+  const std::string_view wanted = TrimSpaces(section);
+  std::size_t pos = 0;
+  while (pos < content.size()) {
+    const Line line = NextLine(content, pos);
+    pos = line.next;
+    if (!range.found) {
+      if (line.kind == Kind::Section && SameName(line.name, wanted)) {
+        range.found = true;
+        range.headerStart = line.start;
+        range.headerEnd = line.end;
+        range.begin = line.next;
+      }
+    } else if (line.kind == Kind::Section) {
+      range.end = line.start;
+      return range;
+    }
+  }
+  range.end = content.size();
+  return range;
+}
+
+std::string ValueOf(std::string_view raw, std::size_t bufferSize) {
+  if (raw.size() >= 2 && (raw.front() == '"' || raw.front() == '\'') && raw.back() == raw.front())
+    raw = raw.substr(1, raw.size() - 2);
+  if (bufferSize == 0)
+    return {};
+  if (raw.size() > bufferSize - 1)
+    raw = raw.substr(0, bufferSize - 1);
+  return std::string(raw);
+}
+
+// The first key line of the range named `key`.
+std::optional<Line> FindKeyLine(std::string_view content, std::size_t begin, std::size_t end,
+                                std::string_view key) {
+  const std::string_view wanted = TrimSpaces(key);
+  std::size_t pos = begin;
+  while (pos < end) {
+    const Line line = NextLine(content, pos);
+    pos = line.next;
+    if (line.kind == Kind::Key && SameName(line.name, wanted))
+      return line;
+  }
+  return std::nullopt;
+}
+
+bool EndsWithLineBreak(std::string_view s) {
+  return !s.empty() && (s.back() == '\n' || s.back() == '\r');
+}
+
+} // namespace
+
+std::optional<std::string> FindValue(std::string_view content, std::string_view section, std::string_view key,
+                                     std::size_t bufferSize) {
+  const SectionRange range = FindSection(content, section);
+  if (!range.found)
+    return std::nullopt;
+  const auto line = FindKeyLine(content, range.begin, range.end, key);
+  if (!line)
+    return std::nullopt;
+  return ValueOf(line->value, bufferSize);
+}
+
+std::string SetValue(std::string_view content, std::string_view section, std::string_view key,
+                     std::string_view value) {
+  const std::string_view sec = TrimSpaces(section);
+  const std::string_view k = TrimSpaces(key);
+  std::string out;
+  out.reserve(content.size() + sec.size() + k.size() + value.size() + 8);
+  const SectionRange range = FindSection(content, sec);
+
+  if (!range.found) {
+    out.append(content);
+    if (!content.empty() && !EndsWithLineBreak(content))
+      out.append("\r\n");
+    out.append("[").append(sec).append("]\r\n");
+    out.append(k).append("=").append(value).append("\r\n");
+    return out;
+  }
+
+  if (const auto line = FindKeyLine(content, range.begin, range.end, k)) {
+    // Replace the line's text, keeping the key as the file spells it.
+    out.append(content.substr(0, line->start));
+    out.append(line->name).append("=").append(value).append("\r\n");
+    out.append(content.substr(line->next));
+    return out;
+  }
+
+  // A new key goes right after the last key line of the section (comments and blank lines that
+  // follow it stay after the new line), or right after the header when there is none.
+  std::size_t insertAt = range.begin;
+  bool lineHasBreak = range.begin > range.headerEnd;
+  std::size_t pos = range.begin;
+  while (pos < range.end) {
+    const Line line = NextLine(content, pos);
+    pos = line.next;
+    if (line.kind == Kind::Key || line.kind == Kind::Other) {
+      insertAt = line.next;
+      lineHasBreak = line.next > line.end;
+    }
+  }
+  out.append(content.substr(0, insertAt));
+  if (!lineHasBreak)
+    out.append("\r\n");
+  out.append(k).append("=").append(value).append("\r\n");
+  out.append(content.substr(insertAt));
+  return out;
+}
+
+std::string DeleteKey(std::string_view content, std::string_view section, std::string_view key) {
+  const SectionRange range = FindSection(content, section);
+  if (!range.found)
+    return std::string(content);
+  const auto line = FindKeyLine(content, range.begin, range.end, key);
+  if (!line)
+    return std::string(content);
+  std::string out(content.substr(0, line->start));
+  out.append(content.substr(line->next));
+  return out;
+}
+
+std::string EraseSection(std::string_view content, std::string_view section) {
+  const SectionRange range = FindSection(content, section);
+  if (!range.found)
+    return std::string(content);
+  std::string out(content.substr(0, range.headerStart));
+  std::size_t pos = range.begin;
+  while (pos < range.end) {
+    const Line line = NextLine(content, pos);
+    pos = line.next;
+    if (line.kind == Kind::Comment || line.kind == Kind::Blank)
+      out.append(content.substr(line.start, line.next - line.start));
+  }
+  out.append(content.substr(range.end));
+  return out;
+}
+
+std::vector<std::string> SectionKeys(std::string_view content, std::string_view section) {
+  std::vector<std::string> keys;
+  const SectionRange range = FindSection(content, section);
+  if (!range.found)
+    return keys;
+  std::size_t pos = range.begin;
+  while (pos < range.end) {
+    const Line line = NextLine(content, pos);
+    pos = line.next;
+    if (line.kind == Kind::Key)
+      keys.emplace_back(line.name);
+  }
+  return keys;
+}
+
+std::vector<std::string> SectionNames(std::string_view content) {
+  std::vector<std::string> names;
+  std::size_t pos = 0;
+  while (pos < content.size()) {
+    const Line line = NextLine(content, pos);
+    pos = line.next;
+    if (line.kind == Kind::Section)
+      names.emplace_back(line.name);
+  }
+  return names;
+}
+
+std::optional<std::int32_t> ParseIniInteger(std::string_view value) {
+  if (value.size() > 2 && value[0] == '0' && (value[1] == 'x' || value[1] == 'X'))
+    return TryStrToInt(std::string("$").append(value.substr(2)));
+  return TryStrToInt(value);
+}
+
+SectionReader::SectionReader(std::string content, std::string_view section) : content_(std::move(content)) {
+  const SectionRange range = FindSection(content_, section);
+  found_ = range.found;
+  begin_ = range.begin;
+  end_ = range.end;
+}
+
+std::optional<std::string> SectionReader::Find(std::string_view key) const {
+  if (!found_)
+    return std::nullopt;
+  const auto line = FindKeyLine(content_, begin_, end_, key);
+  if (!line)
+    return std::nullopt;
+  return ValueOf(line->value, kMaxValueLength + 1);
+}
+
+namespace {
+
+// What the profile functions return for a missing value: the default without trailing spaces,
+// within the same buffer limit.
+std::string DefaultValue(std::string_view defaultValue) {
+  while (!defaultValue.empty() && defaultValue.back() == ' ')
+    defaultValue.remove_suffix(1);
+  return std::string(defaultValue.substr(0, std::min(defaultValue.size(), kMaxValueLength)));
+}
+
+} // namespace
+
+std::string SectionReader::ReadString(std::string_view key, std::string_view defaultValue) const {
+  if (auto v = Find(key))
+    return std::move(*v);
+  return DefaultValue(defaultValue);
+}
+
+std::int32_t SectionReader::ReadInteger(std::string_view key, std::int32_t defaultValue) const {
+  const auto v = Find(key);
+  if (!v)
+    return defaultValue;
+  return ParseIniInteger(*v).value_or(defaultValue);
+}
+
+bool SectionReader::ReadBool(std::string_view key, bool defaultValue) const {
+  return ReadInteger(key, defaultValue ? 1 : 0) != 0;
+}
+
+} // namespace ini
+
+// ---------------------------------------------------------------------------------------------
+// Files
+
+namespace {
+
+// Windows-1250 <-> Unicode, for the rare UTF-16LE profile file. Built once from the system's
+// converter; without one, the upper half maps like Latin-1 so that nothing crashes.
+struct Cp1250Table {
+  std::array<char16_t, 256> toUnicode{};
+  Cp1250Table() {
+    for (int b = 0; b < 256; ++b)
+      toUnicode[static_cast<std::size_t>(b)] = static_cast<char16_t>(b);
+    iconv_t cd = iconv_open("UTF-16LE", "CP1250");
+    if (cd == reinterpret_cast<iconv_t>(-1))
+      return;
+    for (int b = 0x80; b < 256; ++b) {
+      char in[1] = {static_cast<char>(b)};
+      char out[4] = {};
+      char* inp = in;
+      char* outp = out;
+      std::size_t inLeft = 1;
+      std::size_t outLeft = sizeof out;
+      if (iconv(cd, &inp, &inLeft, &outp, &outLeft) != static_cast<std::size_t>(-1) && outLeft == 2)
+        toUnicode[static_cast<std::size_t>(b)] = static_cast<char16_t>(
+            static_cast<unsigned char>(out[0]) | (static_cast<unsigned char>(out[1]) << 8));
+      else
+        toUnicode[static_cast<std::size_t>(b)] = u'?';
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    iconv_close(cd);
+  }
+  char FromUnicode(char16_t u) const {
+    if (u < 0x80)
+      return static_cast<char>(u);
+    for (int b = 0x80; b < 256; ++b)
+      if (toUnicode[static_cast<std::size_t>(b)] == u)
+        return static_cast<char>(b);
+    return '?';
+  }
+};
+
+const Cp1250Table& Cp1250() {
+  static const Cp1250Table table;
+  return table;
+}
+
+bool IsUtf16Le(std::string_view raw) {
+  return raw.size() >= 2 && static_cast<unsigned char>(raw[0]) == 0xFF &&
+         static_cast<unsigned char>(raw[1]) == 0xFE;
+}
+
+std::string DecodeUtf16Le(std::string_view raw) {
+  const Cp1250Table& table = Cp1250();
+  std::string out;
+  out.reserve(raw.size() / 2);
+  for (std::size_t i = 2; i + 1 < raw.size(); i += 2) {
+    const auto u = static_cast<char16_t>(static_cast<unsigned char>(raw[i]) |
+                                         (static_cast<unsigned char>(raw[i + 1]) << 8));
+    out.push_back(table.FromUnicode(u));
+  }
+  return out;
+}
+
+std::string EncodeUtf16Le(std::string_view text) {
+  const Cp1250Table& table = Cp1250();
+  std::string out("\xFF\xFE", 2);
+  out.reserve(2 + text.size() * 2);
+  for (char c : text) {
+    const char16_t u = table.toUnicode[static_cast<unsigned char>(c)];
+    out.push_back(static_cast<char>(u & 0xFF));
+    out.push_back(static_cast<char>(u >> 8));
+  }
+  return out;
+}
+
+enum class ReadResult { Ok, Missing, Failed };
+
+// Reads a regular file whole. A missing file, and anything that is not a regular file (a folder,
+// a FIFO that would block, a device), reads as missing.
+ReadResult ReadRaw(const std::string& path, std::string& out) {
+  out.clear();
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0)
+    return errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Failed;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return ReadResult::Missing;
+  }
+  out.resize(static_cast<std::size_t>(st.st_size));
+  std::size_t got = 0;
+  for (;;) {
+    if (got == out.size())
+      out.resize(out.size() + 4096); // the file may have grown since fstat
+    const ssize_t n = ::read(fd, out.data() + got, out.size() - got);
+    if (n < 0) {
+      if (errno == EINTR)
+        continue;
+      ::close(fd);
+      out.clear();
+      return ReadResult::Failed;
+    }
+    if (n == 0)
+      break;
+    got += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  out.resize(got);
+  return ReadResult::Ok;
+}
+
+// The file's text as the rules see it (8-bit); empty when it cannot be read.
+std::string ReadText(const std::string& path) {
+  std::string raw;
+  if (ReadRaw(path, raw) != ReadResult::Ok)
+    return {};
+  if (IsUtf16Le(raw))
+    return DecodeUtf16Le(raw);
+  return raw;
+}
+
+bool WriteAll(int fd, std::string_view data, off_t offset) {
+  std::size_t done = 0;
+  while (done < data.size()) {
+    const ssize_t n = ::pwrite(fd, data.data() + done, data.size() - done, offset + static_cast<off_t>(done));
+    if (n < 0) {
+      if (errno == EINTR)
+        continue;
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+mode_t CurrentUmask() {
+  const mode_t mask = ::umask(022);
+  ::umask(mask);
+  return mask;
+}
+
+// Last resort for a writable file in a folder where no temporary file can be made: overwrite in
+// place, and put the old bytes back when that fails half way.
+bool WriteInPlace(const std::string& target, std::string_view data, std::string_view old) {
+  const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0)
+    return false;
+  bool ok =
+      WriteAll(fd, data, 0) && ::ftruncate(fd, static_cast<off_t>(data.size())) == 0 && ::fsync(fd) == 0;
+  if (!ok) {
+    WriteAll(fd, old, 0);
+    (void)::ftruncate(fd, static_cast<off_t>(old.size()));
+    (void)::fsync(fd);
+  }
+  ::close(fd);
+  return ok;
+}
+
+// Replaces the file with `data` so that a reader sees either the old or the new whole content.
+bool WriteFileAtomic(const std::string& path, std::string_view data, bool exists, std::string_view old) {
+  std::string target = path;
+  struct stat st {};
+  if (exists) {
+    // Write through a symbolic link to the file it names, rather than replacing the link.
+    if (char* real = ::realpath(path.c_str(), nullptr)) {
+      target = real;
+      std::free(real);
+    }
+    if (::stat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+      return false;
+    if (::access(target.c_str(), W_OK) != 0)
+      return false; // a read-only file stays read-only, as on Windows
+  }
+  const std::size_t slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
+  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+  std::string tmp = folder + "/." + base + ".XXXXXX";
+  const int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
+  if (fd < 0) {
+    if (exists && (errno == EACCES || errno == EPERM))
+      return WriteInPlace(target, data, old);
+    return false;
+  }
+  const mode_t mode = exists ? (st.st_mode & 07777) : (0666 & ~CurrentUmask());
+  bool ok = ::fchmod(fd, mode) == 0;
+  if (exists && (st.st_uid != ::geteuid() || st.st_gid != ::getegid()))
+    (void)::fchown(fd, st.st_uid, st.st_gid); // best effort: only root may give files away
+  ok = ok && WriteAll(fd, data, 0) && ::fsync(fd) == 0;
+  ok = (::close(fd) == 0) && ok;
+  if (ok)
+    ok = ::rename(tmp.c_str(), target.c_str()) == 0;
+  if (!ok)
+    ::unlink(tmp.c_str());
+  return ok;
+}
+
+// Reads the file, applies an edit to its 8-bit text and writes it back in its own encoding.
+template <typename Edit> bool EditFile(const std::string& path, Edit edit) {
+  if (path.empty())
+    return false;
+  std::string raw;
+  const ReadResult read = ReadRaw(path, raw);
+  if (read == ReadResult::Failed)
+    return false; // what cannot be read cannot be edited without losing it
+  bool exists = read == ReadResult::Ok;
+  if (!exists) {
+    // Missing, or present but not a regular file: only the first may be created.
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && !S_ISLNK(st.st_mode))
+      return false;
+  }
+  const bool utf16 = exists && IsUtf16Le(raw);
+  const std::string text = utf16 ? DecodeUtf16Le(raw) : raw;
+  const std::string edited = edit(text);
+  if (exists && edited == text)
+    return true;
+  return WriteFileAtomic(path, utf16 ? EncodeUtf16Le(edited) : edited, exists, raw);
+}
+
+} // namespace
+
+TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName)) {}
+
+std::string TIniFile::ReadString(std::string_view section, std::string_view key,
+                                 std::string_view defaultValue) const {
+  return ReadSectionSnapshot(section).ReadString(key, defaultValue);
+}
+
+std::int32_t TIniFile::ReadInteger(std::string_view section, std::string_view key,
+                                   std::int32_t defaultValue) const {
+  return ReadSectionSnapshot(section).ReadInteger(key, defaultValue);
+}
+
+bool TIniFile::ReadBool(std::string_view section, std::string_view key, bool defaultValue) const {
+  return ReadSectionSnapshot(section).ReadBool(key, defaultValue);
+}
+
+bool TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+  if (ini::TrimSpaces(section).empty() || ini::TrimSpaces(key).empty())
+    return false;
+  return EditFile(fileName_,
+                  [&](const std::string& text) { return ini::SetValue(text, section, key, value); });
+}
+
+bool TIniFile::WriteInteger(std::string_view section, std::string_view key, std::int32_t value) {
+  return WriteString(section, key, std::to_string(value));
+}
+
+bool TIniFile::WriteBool(std::string_view section, std::string_view key, bool value) {
+  return WriteString(section, key, value ? "1" : "0");
+}
+
+std::vector<std::string> TIniFile::ReadSection(std::string_view section) const {
+  return ini::SectionKeys(ReadText(fileName_), section);
+}
+
+std::vector<std::pair<std::string, std::string>> TIniFile::ReadSectionValues(std::string_view section) const {
+  std::string text = ReadText(fileName_);
+  const std::vector<std::string> keys = ini::SectionKeys(text, section);
+  const ini::SectionReader reader(std::move(text), section);
+  std::vector<std::pair<std::string, std::string>> values;
+  for (const std::string& key : keys) {
+    bool seen = false;
+    for (const auto& entry : values)
+      seen = seen || ini::SameName(entry.first, key);
+    if (!seen)
+      values.emplace_back(key, reader.ReadString(key, ""));
+  }
+  return values;
+}
+
+ini::SectionReader TIniFile::ReadSectionSnapshot(std::string_view section) const {
+  return ini::SectionReader(ReadText(fileName_), section);
+}
+
+std::vector<std::string> TIniFile::ReadSections() const {
+  return ini::SectionNames(ReadText(fileName_));
+}
+
+bool TIniFile::SectionExists(std::string_view section) const {
+  return !ReadSection(section).empty();
+}
+
+bool TIniFile::ValueExists(std::string_view section, std::string_view key) const {
+  return ReadSectionSnapshot(section).Find(key).has_value();
+}
+
+bool TIniFile::DeleteKey(std::string_view section, std::string_view key) {
+  std::string raw;
+  if (ReadRaw(fileName_, raw) == ReadResult::Missing)
+    return true;
+  return EditFile(fileName_, [&](const std::string& text) { return ini::DeleteKey(text, section, key); });
+}
+
+bool TIniFile::EraseSection(std::string_view section) {
+  std::string raw;
+  if (ReadRaw(fileName_, raw) == ReadResult::Missing)
+    return true;
+  return EditFile(fileName_, [&](const std::string& text) { return ini::EraseSection(text, section); });
+}
+
+} // namespace rv58
