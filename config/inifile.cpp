@@ -1,5 +1,6 @@
 #include "inifile.h"
 
+#include "cp1250.h"
 #include "strconv.h"
 
 #include <algorithm>
@@ -9,8 +10,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <iconv.h>
-#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -42,20 +41,12 @@ std::string_view TrimSpaces(std::string_view s) {
   return s;
 }
 
-unsigned char FoldCase(unsigned char c) {
-  if (c >= 'a' && c <= 'z')
-    return static_cast<unsigned char>(c - 32);
-  // Windows-1250 accented small letters 0xE0-0xFE (but the division sign 0xF7).
-  if (c >= 0xE0 && c != 0xF7 && c != 0xFF)
-    return static_cast<unsigned char>(c - 32);
-  return c;
-}
-
 bool SameName(std::string_view a, std::string_view b) {
   if (a.size() != b.size())
     return false;
   for (std::size_t i = 0; i < a.size(); ++i)
-    if (FoldCase(static_cast<unsigned char>(a[i])) != FoldCase(static_cast<unsigned char>(b[i])))
+    if (Cp1250UpperCase(static_cast<unsigned char>(a[i])) !=
+        Cp1250UpperCase(static_cast<unsigned char>(b[i])))
       return false;
   return true;
 }
@@ -346,70 +337,27 @@ bool SectionReader::ReadBool(std::string_view key, bool defaultValue) const {
 
 namespace {
 
-// Windows-1250 <-> Unicode, for the rare UTF-16LE profile file. Built once from the system's
-// converter; without one, the upper half maps like Latin-1 so that nothing crashes.
-struct Cp1250Table {
-  std::array<char16_t, 256> toUnicode{};
-  Cp1250Table() {
-    for (int b = 0; b < 256; ++b)
-      toUnicode[static_cast<std::size_t>(b)] = static_cast<char16_t>(b);
-    iconv_t cd = iconv_open("UTF-16LE", "CP1250");
-    if (cd == reinterpret_cast<iconv_t>(-1))
-      return;
-    for (int b = 0x80; b < 256; ++b) {
-      char in[1] = {static_cast<char>(b)};
-      char out[4] = {};
-      char* inp = in;
-      char* outp = out;
-      std::size_t inLeft = 1;
-      std::size_t outLeft = sizeof out;
-      if (iconv(cd, &inp, &inLeft, &outp, &outLeft) != static_cast<std::size_t>(-1) && outLeft == 2)
-        toUnicode[static_cast<std::size_t>(b)] = static_cast<char16_t>(
-            static_cast<unsigned char>(out[0]) | (static_cast<unsigned char>(out[1]) << 8));
-      else
-        toUnicode[static_cast<std::size_t>(b)] = u'?';
-      iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    }
-    iconv_close(cd);
-  }
-  char FromUnicode(char16_t u) const {
-    if (u < 0x80)
-      return static_cast<char>(u);
-    for (int b = 0x80; b < 256; ++b)
-      if (toUnicode[static_cast<std::size_t>(b)] == u)
-        return static_cast<char>(b);
-    return '?';
-  }
-};
-
-const Cp1250Table& Cp1250() {
-  static const Cp1250Table table;
-  return table;
-}
-
 bool IsUtf16Le(std::string_view raw) {
   return raw.size() >= 2 && static_cast<unsigned char>(raw[0]) == 0xFF &&
          static_cast<unsigned char>(raw[1]) == 0xFE;
 }
 
 std::string DecodeUtf16Le(std::string_view raw) {
-  const Cp1250Table& table = Cp1250();
   std::string out;
   out.reserve(raw.size() / 2);
   for (std::size_t i = 2; i + 1 < raw.size(); i += 2) {
     const auto u = static_cast<char16_t>(static_cast<unsigned char>(raw[i]) |
                                          (static_cast<unsigned char>(raw[i + 1]) << 8));
-    out.push_back(table.FromUnicode(u));
+    out.push_back(Cp1250FromUnicode(u));
   }
   return out;
 }
 
 std::string EncodeUtf16Le(std::string_view text) {
-  const Cp1250Table& table = Cp1250();
   std::string out("\xFF\xFE", 2);
   out.reserve(2 + text.size() * 2);
   for (char c : text) {
-    const char16_t u = table.toUnicode[static_cast<unsigned char>(c)];
+    const char16_t u = Cp1250ToUnicode(static_cast<unsigned char>(c));
     out.push_back(static_cast<char>(u & 0xFF));
     out.push_back(static_cast<char>(u >> 8));
   }

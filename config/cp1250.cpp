@@ -1,0 +1,122 @@
+#include "cp1250.h"
+
+#include <array>
+
+namespace rv58 {
+
+namespace {
+
+constexpr std::array<char16_t, 128> kUpperHalf = {
+    0x20AC, 0x0081, 0x201A, 0x0083, 0x201E, 0x2026, 0x2020, 0x2021, 0x0088, 0x2030, 0x0160, 0x2039, 0x015A,
+    0x0164, 0x017D, 0x0179, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x0098, 0x2122,
+    0x0161, 0x203A, 0x015B, 0x0165, 0x017E, 0x017A, 0x00A0, 0x02C7, 0x02D8, 0x0141, 0x00A4, 0x0104, 0x00A6,
+    0x00A7, 0x00A8, 0x00A9, 0x015E, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x017B, 0x00B0, 0x00B1, 0x02DB, 0x0142,
+    0x00B4, 0x00B5, 0x00B6, 0x00B7, 0x00B8, 0x0105, 0x015F, 0x00BB, 0x013D, 0x02DD, 0x013E, 0x017C, 0x0154,
+    0x00C1, 0x00C2, 0x0102, 0x00C4, 0x0139, 0x0106, 0x00C7, 0x010C, 0x00C9, 0x0118, 0x00CB, 0x011A, 0x00CD,
+    0x00CE, 0x010E, 0x0110, 0x0143, 0x0147, 0x00D3, 0x00D4, 0x0150, 0x00D6, 0x00D7, 0x0158, 0x016E, 0x00DA,
+    0x0170, 0x00DC, 0x00DD, 0x0162, 0x00DF, 0x0155, 0x00E1, 0x00E2, 0x0103, 0x00E4, 0x013A, 0x0107, 0x00E7,
+    0x010D, 0x00E9, 0x0119, 0x00EB, 0x011B, 0x00ED, 0x00EE, 0x010F, 0x0111, 0x0144, 0x0148, 0x00F3, 0x00F4,
+    0x0151, 0x00F6, 0x00F7, 0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD, 0x0163, 0x02D9,
+};
+
+void AppendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+} // namespace
+
+char16_t Cp1250ToUnicode(unsigned char byte) {
+  return byte < 0x80 ? byte : kUpperHalf[byte - 0x80u];
+}
+
+char Cp1250FromUnicode(char32_t codePoint) {
+  if (codePoint < 0x80)
+    return static_cast<char>(codePoint);
+  for (std::size_t i = 0; i < kUpperHalf.size(); ++i)
+    if (kUpperHalf[i] == codePoint)
+      return static_cast<char>(0x80 + i);
+  return '?';
+}
+
+std::string Cp1250ToUtf8(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 4);
+  for (char c : text)
+    AppendUtf8(out, Cp1250ToUnicode(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::string Utf8ToCp1250(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    std::size_t len = lead < 0x80           ? 1
+                      : (lead >> 5) == 0x6  ? 2
+                      : (lead >> 4) == 0xE  ? 3
+                      : (lead >> 3) == 0x1E ? 4
+                                            : 0;
+    if (len == 0 || i + len > text.size()) {
+      out.push_back('?');
+      ++i;
+      continue;
+    }
+    char32_t cp = len == 1 ? lead : lead & (0x7F >> len);
+    bool ok = true;
+    for (std::size_t k = 1; k < len; ++k) {
+      const auto cont = static_cast<unsigned char>(text[i + k]);
+      if ((cont & 0xC0) != 0x80) {
+        ok = false;
+        break;
+      }
+      cp = (cp << 6) | (cont & 0x3F);
+    }
+    if (!ok) {
+      out.push_back('?');
+      ++i;
+      continue;
+    }
+    out.push_back(Cp1250FromUnicode(cp));
+    i += len;
+  }
+  return out;
+}
+
+unsigned char Cp1250UpperCase(unsigned char c) {
+  if (c >= 'a' && c <= 'z')
+    return static_cast<unsigned char>(c - 32);
+  if (c >= 0xE0 && c != 0xF7 && c != 0xFF)
+    return static_cast<unsigned char>(c - 32);
+  switch (c) {
+  case 0x9A: // š
+  case 0x9C: // ś
+  case 0x9D: // ť
+  case 0x9E: // ž
+  case 0x9F: // ź
+    return static_cast<unsigned char>(c - 0x10);
+  case 0xB3: // ł
+    return 0xA3;
+  case 0xB9: // ą
+    return 0xA5;
+  case 0xBA: // ş
+    return 0xAA;
+  case 0xBE: // ľ
+    return 0xBC;
+  case 0xBF: // ż
+    return 0xAF;
+  default:
+    return c;
+  }
+}
+
+} // namespace rv58
