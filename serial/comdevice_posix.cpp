@@ -1,0 +1,455 @@
+// Linux back-end of the device interface: termios in raw mode, exclusive open (TIOCEXCL and
+// flock), poll() on the device and an eventfd for the stop request, modem lines and line errors
+// sampled while waiting.
+#include "comdevice.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <thread>
+
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace rv58 {
+namespace {
+
+// How often modem lines and error counters are sampled while waiting; Linux cannot poll them.
+constexpr int kModemPollMs = 40;
+
+bool Unsupported(int err) {
+  return err == ENOTTY || err == EINVAL;
+}
+
+bool DeviceGoneError(int err) {
+  return err == EIO || err == ENXIO || err == ENODEV || err == EBADF;
+}
+
+speed_t SpeedFor(std::uint32_t baud, bool& ok) {
+  ok = true;
+  switch (baud) {
+  case 50:
+    return B50;
+  case 75:
+    return B75;
+  case 110:
+    return B110;
+  case 134:
+    return B134;
+  case 150:
+    return B150;
+  case 200:
+    return B200;
+  case 300:
+    return B300;
+  case 600:
+    return B600;
+  case 1200:
+    return B1200;
+  case 1800:
+    return B1800;
+  case 2400:
+    return B2400;
+  case 4800:
+    return B4800;
+  case 9600:
+    return B9600;
+  case 19200:
+    return B19200;
+  case 38400:
+    return B38400;
+  case 57600:
+    return B57600;
+  case 115200:
+    return B115200;
+  case 230400:
+    return B230400;
+  case 460800:
+    return B460800;
+  case 500000:
+    return B500000;
+  case 576000:
+    return B576000;
+  case 921600:
+    return B921600;
+  case 1000000:
+    return B1000000;
+  case 1152000:
+    return B1152000;
+  case 1500000:
+    return B1500000;
+  case 2000000:
+    return B2000000;
+  case 2500000:
+    return B2500000;
+  case 3000000:
+    return B3000000;
+  case 3500000:
+    return B3500000;
+  case 4000000:
+    return B4000000;
+  default:
+    ok = false;
+    return B9600;
+  }
+}
+
+class TPosixComDevice final : public TComDevice {
+public:
+  TPosixComDevice(int fd, int stopFd) : fd_(fd), stopFd_(stopFd) {
+    modemBits_ = SampleModemBits(modemSupported_);
+    errorCount_ = SampleErrorCount(countersSupported_);
+  }
+  ~TPosixComDevice() override {
+    Close();
+    ::close(stopFd_);
+  }
+
+  bool SetLine(const TLineSettings& s) override {
+    if (fd_ < 0)
+      return false;
+    termios t{};
+    if (::tcgetattr(fd_, &t) != 0)
+      return false;
+    bool speedOk = false;
+    const speed_t speed = SpeedFor(s.Baud, speedOk);
+    if (!speedOk)
+      return false;
+    ::cfmakeraw(&t);
+    t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK | PARMRK | ISTRIP);
+    t.c_iflag |= IGNBRK;
+    // Leave DTR and RTS alone on close, and no flow control of any kind.
+    t.c_cflag &= ~static_cast<tcflag_t>(HUPCL | CRTSCTS | CSIZE | PARENB | PARODD | CMSPAR | CSTOPB);
+    t.c_cflag |= CLOCAL | CREAD;
+    switch (s.DataBits) {
+    case 5:
+      t.c_cflag |= CS5;
+      break;
+    case 6:
+      t.c_cflag |= CS6;
+      break;
+    case 7:
+      t.c_cflag |= CS7;
+      break;
+    case 8:
+      t.c_cflag |= CS8;
+      break;
+    default:
+      return false;
+    }
+    switch (s.Parity) {
+    case 0:
+      break;
+    case 1:
+      t.c_cflag |= PARENB | PARODD;
+      break;
+    case 2:
+      t.c_cflag |= PARENB;
+      break;
+    case 3:
+      t.c_cflag |= PARENB | PARODD | CMSPAR;
+      break;
+    case 4:
+      t.c_cflag |= PARENB | CMSPAR;
+      break;
+    default:
+      return false;
+    }
+    switch (s.StopBits) {
+    case 0:
+      break;
+    case 1: // one and a half exist only with 5 data bits, where the UART sends them for CSTOPB
+      if (s.DataBits != 5)
+        return false;
+      t.c_cflag |= CSTOPB;
+      break;
+    case 2:
+      if (s.DataBits == 5)
+        return false;
+      t.c_cflag |= CSTOPB;
+      break;
+    default:
+      return false;
+    }
+    t.c_cc[VMIN] = 0;
+    t.c_cc[VTIME] = 0;
+    ::cfsetispeed(&t, speed);
+    ::cfsetospeed(&t, speed);
+    if (::tcsetattr(fd_, TCSANOW, &t) != 0)
+      return false;
+    baud_ = s.Baud;
+    return true;
+  }
+
+  bool SetQueueSizes(std::uint32_t, std::uint32_t) override {
+    // The Linux tty layer sizes its buffers itself.
+    return fd_ >= 0;
+  }
+
+  void Purge() override {
+    if (fd_ >= 0)
+      ::tcflush(fd_, TCIOFLUSH);
+  }
+
+  bool SetModemLine(TModemLine line, bool on) override {
+    if (fd_ < 0)
+      return false;
+    int bits = line == TModemLine::mlDTR ? TIOCM_DTR : TIOCM_RTS;
+    return ::ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &bits) == 0;
+  }
+
+  long Write(const char* data, std::size_t size) override {
+    if (fd_ < 0)
+      return -1;
+    if (size == 0)
+      return ::write(fd_, data, 0);
+    // The descriptor is non-blocking; when the driver's buffer is full, wait for room, but no
+    // longer than the bytes need on the line, so nothing handed to us is dropped silently.
+    using Clock = std::chrono::steady_clock;
+    const auto deadline =
+        Clock::now() + std::chrono::milliseconds(1000 + static_cast<std::int64_t>(size) * 12 * 1000 / baud_);
+    std::size_t done = 0;
+    while (done < size) {
+      const ssize_t n = ::write(fd_, data + done, size - done);
+      if (n > 0) {
+        done += static_cast<std::size_t>(n);
+        continue;
+      }
+      if (n < 0 && errno == EINTR)
+        continue;
+      if (n < 0 && errno == EAGAIN) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0)
+          break;
+        pollfd p{fd_, POLLOUT, 0};
+        if (::poll(&p, 1, static_cast<int>(left)) <= 0 || (p.revents & (POLLERR | POLLHUP | POLLNVAL)))
+          break;
+        continue;
+      }
+      break;
+    }
+    return done == 0 && size > 0 ? -1 : static_cast<long>(done);
+  }
+
+  long Read(char* data, std::size_t size) override {
+    if (fd_ < 0)
+      return -1;
+    std::size_t done = 0;
+    while (done < size) {
+      const ssize_t n = ::read(fd_, data + done, size - done);
+      if (n > 0) {
+        done += static_cast<std::size_t>(n);
+        continue;
+      }
+      if (n < 0 && errno == EINTR)
+        continue;
+      break;
+    }
+    return static_cast<long>(done);
+  }
+
+  bool QueryAndClearErrors(std::uint32_t& queued) override {
+    queued = 0;
+    if (fd_ < 0)
+      return false;
+    int n = 0;
+    if (::ioctl(fd_, TIOCINQ, &n) != 0 || n < 0)
+      return false;
+    queued = static_cast<std::uint32_t>(n);
+    // Linux keeps no error state to clear; line errors are counted and seen by WaitForEvents.
+    return true;
+  }
+
+  std::size_t OutputQueued() override {
+    int n = 0;
+    if (fd_ < 0 || ::ioctl(fd_, TIOCOUTQ, &n) != 0 || n < 0)
+      return 0;
+    return static_cast<std::size_t>(n);
+  }
+
+  void DiscardOutput() override {
+    if (fd_ >= 0)
+      ::tcflush(fd_, TCOFLUSH);
+  }
+
+  std::uint32_t ModemStatus() override {
+    bool supported = false;
+    const int bits = SampleModemBits(supported);
+    return supported ? ToModemStatus(bits) : 0;
+  }
+
+  TWaitResult WaitForEvents(std::uint32_t& mask) override {
+    mask = 0;
+    for (;;) {
+      const bool watchDevice = fd_ >= 0 && !gone_;
+      pollfd p[2] = {{stopFd_, POLLIN, 0}, {fd_, POLLIN, 0}};
+      // Without modem lines to sample (pseudo-terminals) or once the device is gone, the wait has
+      // no time limit, so an idle port costs nothing.
+      const int timeout = watchDevice && (modemSupported_ || countersSupported_) ? kModemPollMs : -1;
+      const int r = ::poll(p, watchDevice ? 2 : 1, timeout);
+      if (r < 0) {
+        if (errno == EINTR)
+          continue;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10)); // never spin on a failing wait
+        return TWaitResult::wrFailed;
+      }
+      if (p[0].revents != 0)
+        return TWaitResult::wrStop;
+      if (!watchDevice)
+        continue;
+      if (p[1].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+        // Hung up (adapter pulled, pty master closed): poll would report it forever.
+        gone_ = true;
+        continue;
+      }
+      if (p[1].revents & POLLIN)
+        mask |= EV_RXCHAR;
+      mask |= SampleChanges();
+      if (gone_)
+        mask &= EV_RXCHAR;
+      if (mask != 0)
+        return TWaitResult::wrEvents;
+    }
+  }
+
+  void RequestStop() override {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t n = ::write(stopFd_, &one, sizeof one);
+  }
+
+  void Close() override {
+    if (fd_ < 0)
+      return;
+    ::ioctl(fd_, TIOCNXCL);
+    ::flock(fd_, LOCK_UN);
+    ::close(fd_);
+    fd_ = -1;
+  }
+
+private:
+  static std::uint32_t ToModemStatus(int bits) {
+    std::uint32_t ms = 0;
+    if (bits & TIOCM_CTS)
+      ms |= MS_CTS_ON;
+    if (bits & TIOCM_DSR)
+      ms |= MS_DSR_ON;
+    if (bits & TIOCM_RI)
+      ms |= MS_RING_ON;
+    if (bits & TIOCM_CD)
+      ms |= MS_RLSD_ON;
+    return ms;
+  }
+
+  int SampleModemBits(bool& supported) {
+    int bits = 0;
+    supported = fd_ >= 0 && ::ioctl(fd_, TIOCMGET, &bits) == 0;
+    if (!supported && fd_ >= 0 && DeviceGoneError(errno))
+      gone_ = true;
+    return supported ? bits : 0;
+  }
+
+  long SampleErrorCount(bool& supported) {
+    serial_icounter_struct c{};
+    supported = fd_ >= 0 && ::ioctl(fd_, TIOCGICOUNT, &c) == 0;
+    if (!supported && fd_ >= 0 && DeviceGoneError(errno))
+      gone_ = true;
+    return supported ? static_cast<long>(c.frame) + c.overrun + c.parity + c.buf_overrun : 0;
+  }
+
+  std::uint32_t SampleChanges() {
+    std::uint32_t mask = 0;
+    if (modemSupported_) {
+      bool ok = false;
+      const int bits = SampleModemBits(ok);
+      if (ok) {
+        const int changed = bits ^ modemBits_;
+        modemBits_ = bits;
+        if (changed & TIOCM_CTS)
+          mask |= EV_CTS;
+        if (changed & TIOCM_DSR)
+          mask |= EV_DSR;
+        if (changed & TIOCM_CD)
+          mask |= EV_RLSD;
+        if (changed & TIOCM_RI)
+          mask |= EV_RING;
+      } else if (Unsupported(errno)) {
+        modemSupported_ = false;
+      }
+    }
+    if (countersSupported_) {
+      bool ok = false;
+      const long count = SampleErrorCount(ok);
+      if (ok) {
+        if (count != errorCount_)
+          mask |= EV_ERR;
+        errorCount_ = count;
+      } else if (Unsupported(errno)) {
+        countersSupported_ = false;
+      }
+    }
+    return mask;
+  }
+
+  int fd_;
+  const int stopFd_;
+  std::uint32_t baud_ = 9600; // the line's speed, for the bound of a blocked write
+  // Reader-thread state (and the constructor's).
+  bool gone_ = false;
+  bool modemSupported_ = false;
+  bool countersSupported_ = false;
+  int modemBits_ = 0;
+  long errorCount_ = 0;
+};
+
+} // namespace
+
+TComDevicePtr OpenComDevice(const std::string& path, std::string& error) {
+  if (path.empty()) {
+    error = "no device for this port";
+    return nullptr;
+  }
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    error = path + ": " + std::strerror(errno);
+    return nullptr;
+  }
+  auto fail = [&](const char* what) -> TComDevicePtr {
+    error = path + ": " + what;
+    ::close(fd);
+    return nullptr;
+  };
+  termios t{};
+  if (::tcgetattr(fd, &t) != 0)
+    return fail("not a serial device");
+  // flock stops a second opener for everyone (TIOCEXCL lets root through) and closes the race
+  // between two openers that TIOCEXCL alone has.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+    return fail("in use");
+  if (::ioctl(fd, TIOCEXCL) != 0 && !Unsupported(errno)) {
+    ::flock(fd, LOCK_UN);
+    return fail("cannot be made exclusive");
+  }
+  const int stopFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (stopFd < 0) {
+    ::ioctl(fd, TIOCNXCL);
+    ::flock(fd, LOCK_UN);
+    return fail("no stop descriptor");
+  }
+  auto device = std::make_shared<TPosixComDevice>(fd, stopFd);
+  // Provisional line: 9600 8E1, binary, HUPCL off.
+  device->SetLine(TLineSettings{9600, 8, 2, 0});
+  device->Purge();
+  // Linux raises both lines on open; the port starts with both low. ENOTTY/EINVAL (ptys) is fine.
+  device->SetModemLine(TModemLine::mlDTR, false);
+  device->SetModemLine(TModemLine::mlRTS, false);
+  return device;
+}
+
+} // namespace rv58
