@@ -459,8 +459,10 @@ bool WriteFileAtomic(const std::string& path, std::string_view data, bool exists
     }
     if (::stat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
       return false;
-    if (::access(target.c_str(), W_OK) != 0)
-      return false; // a read-only file stays read-only, as on Windows
+    // A read-only file stays read-only, as on Windows; a file without any write permission
+    // counts as read-only also for root, who could write it anyway.
+    if (::access(target.c_str(), W_OK) != 0 || (st.st_mode & 0222) == 0)
+      return false;
   }
   const std::size_t slash = target.rfind('/');
   const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));

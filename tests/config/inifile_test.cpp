@@ -1,0 +1,373 @@
+#include "inifile.h"
+
+#include "testutil.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using rv58::TIniFile;
+using rv58::ini::FindValue;
+using rv58::ini::SetValue;
+using rv58::test::ReadBytes;
+using rv58::test::TempDir;
+using rv58::test::WriteBytes;
+
+// Reads through a real file, as the program does.
+std::string ReadFrom(const std::string& content, const std::string& section, const std::string& key,
+                     const std::string& def = "<default>") {
+  TempDir dir;
+  WriteBytes(dir.File("f.ini"), content);
+  return TIniFile(dir.File("f.ini")).ReadString(section, key, def);
+}
+
+// ---- Golden cases of the Windows profile functions (reads) ----
+
+TEST(IniGoldenRead, QuotedValueKeepsInnerBlanks) { // 1
+  EXPECT_EQ(ReadFrom("[s]\r\nk=  \"  v  \"  \r\n", "s", "k"), "  v  ");
+}
+
+TEST(IniGoldenRead, SemicolonInsideValueIsText) { // 2
+  EXPECT_EQ(ReadFrom("[s]\r\nk=v ;c\r\n", "s", "k"), "v ;c");
+}
+
+TEST(IniGoldenRead, CommentLineIsNeverAKey) { // 3
+  EXPECT_EQ(ReadFrom("[s]\r\n  ;k=v\r\n", "s", ";k"), "<default>");
+  EXPECT_EQ(ReadFrom("[s]\r\n  ;k=v\r\n", "s", "k"), "<default>");
+}
+
+TEST(IniGoldenRead, FirstDuplicateKeyWins) { // 4
+  EXPECT_EQ(ReadFrom("[s]\r\nk=1\r\nk=2\r\n", "s", "k"), "1");
+}
+
+TEST(IniGoldenRead, OnlyTheFirstDuplicateSectionIsSearched) { // 5
+  EXPECT_EQ(ReadFrom("[s]\r\n[s]\r\nk=1\r\n", "s", "k"), "<default>");
+}
+
+TEST(IniGoldenRead, LinesBeforeTheFirstSectionAreIgnored) { // 6
+  EXPECT_EQ(ReadFrom("k=0\r\n[s]\r\n", "", "k"), "<default>");
+}
+
+TEST(IniGoldenRead, HeaderEndsAtTheFirstBracketAndIsTrimmed) { // 7, 8
+  EXPECT_EQ(ReadFrom("[ s ]junk\r\nk=1\r\n", "s", "k"), "1");
+  EXPECT_EQ(ReadFrom("[s\r\nk=1\r\n", "s", "k"), "1");
+  EXPECT_EQ(ReadFrom("[s]k=v\r\n", "s", "k"), "<default>");
+}
+
+TEST(IniGoldenRead, EveryLineBreakStyleReads) { // 9
+  EXPECT_EQ(ReadFrom("[s]\rk=1\r", "s", "k"), "1");
+  EXPECT_EQ(ReadFrom("[s]\nk=1\n", "s", "k"), "1");
+  EXPECT_EQ(ReadFrom("[x]\r\ny=2\n[s]\rk=1", "s", "k"), "1");
+}
+
+TEST(IniGoldenRead, ValueIsCutToTheBuffer) { // 10
+  EXPECT_EQ(FindValue("[s]\r\nk=val1\r\n", "s", "k", 4), "val");
+  EXPECT_EQ(FindValue("[s]\r\nk=val1\r\n", "s", "k", 5), "val1");
+  EXPECT_EQ(ReadFrom("[s]\r\nk=" + std::string(3000, 'a') + "\r\n", "s", "k"), std::string(2047, 'a'));
+}
+
+TEST(IniGoldenRead, DefaultLosesTrailingSpacesOnly) { // 11
+  TempDir dir;
+  const TIniFile missing(dir.File("none.ini"));
+  EXPECT_EQ(missing.ReadString("s", "k", "abc  "), "abc");
+  EXPECT_EQ(missing.ReadString("s", "k", "  abc\t"), "  abc\t");
+}
+
+TEST(IniRead, NamesMatchWithoutLetterCaseAndCallerNamesLoseSpaces) {
+  EXPECT_EQ(ReadFrom("[Sec]\r\nKey=1\r\n", "sEC", "kEY"), "1");
+  EXPECT_EQ(ReadFrom("[Sec]\r\nKey=1\r\n", " sec ", " key "), "1");
+  EXPECT_EQ(ReadFrom("[Sec]\r\nKey=1\r\n", "\tsec", "key"), "<default>");
+  // Windows-1250 accented letters fold too: [Á] is [á].
+  EXPECT_EQ(ReadFrom("[\xC1]\r\nk=1\r\n", "\xE1", "k"), "1");
+  EXPECT_EQ(ReadFrom("[s]\r\n#k=1\r\n", "s", "#k"), "1");
+}
+
+TEST(IniRead, EmptyValueIsNotTheDefault) {
+  EXPECT_EQ(ReadFrom("[s]\r\nk=\r\n", "s", "k"), "");
+  EXPECT_EQ(ReadFrom("[s]\r\nk\r\n", "s", "k"), "<default>");
+  EXPECT_EQ(ReadFrom("[s]\r\nk='x\"\r\n", "s", "k"), "'x\"");
+  EXPECT_EQ(ReadFrom("[s]\r\nk=''x''\r\n", "s", "k"), "'x'");
+}
+
+TEST(IniRead, Utf8ByteOrderMarkIsPartOfTheFirstLine) {
+  const std::string content = "\xEF\xBB\xBF[s]\r\nk=1\r\n[t]\r\nk=2\r\n";
+  EXPECT_EQ(ReadFrom(content, "s", "k"), "<default>");
+  EXPECT_EQ(ReadFrom(content, "t", "k"), "2");
+}
+
+TEST(IniRead, IntegersFollowTheClassicWrapper) {
+  TempDir dir;
+  WriteBytes(dir.File("f.ini"), "[s]\r\nhex=0x41\r\nHEX=0X1a\r\ndollar=$1A\r\nbare0x=0x\r\nsp=  12  \r\n"
+                                "q=\" 12\"\r\nneg=-7\r\nbig=2147483648\r\nword=abc\r\nempty=\r\n"
+                                "tail=12abc\r\nff=$FFFFFFFF\r\n");
+  const TIniFile ini(dir.File("f.ini"));
+  EXPECT_EQ(ini.ReadInteger("s", "hex", -5), 65);
+  EXPECT_EQ(ini.ReadInteger("s", "dollar", -5), 26);
+  EXPECT_EQ(ini.ReadInteger("s", "bare0x", -5), -5);
+  EXPECT_EQ(ini.ReadInteger("s", "sp", -5), 12);
+  EXPECT_EQ(ini.ReadInteger("s", "q", -5), 12);
+  EXPECT_EQ(ini.ReadInteger("s", "neg", -5), -7);
+  EXPECT_EQ(ini.ReadInteger("s", "big", -5), -5);
+  EXPECT_EQ(ini.ReadInteger("s", "word", -5), -5);
+  EXPECT_EQ(ini.ReadInteger("s", "empty", -5), -5);
+  EXPECT_EQ(ini.ReadInteger("s", "tail", -5), -5);
+  EXPECT_EQ(ini.ReadInteger("s", "ff", -5), -1);
+  EXPECT_EQ(ini.ReadInteger("s", "missing", -5), -5);
+}
+
+TEST(IniRead, SwitchesAreIntegersOtherThanZero) {
+  TempDir dir;
+  WriteBytes(dir.File("f.ini"), "[s]\r\none=1\r\ntwo=2\r\nminus=-1\r\nhex=0x1\r\nzero=0\r\nhexzero=0x0\r\n"
+                                "word=true\r\nempty=\r\n");
+  const TIniFile ini(dir.File("f.ini"));
+  for (const char* key : {"one", "two", "minus", "hex"})
+    EXPECT_TRUE(ini.ReadBool("s", key, false)) << key;
+  for (const char* key : {"zero", "hexzero"})
+    EXPECT_FALSE(ini.ReadBool("s", key, true)) << key;
+  for (const char* key : {"word", "empty", "missing"}) {
+    EXPECT_TRUE(ini.ReadBool("s", key, true)) << key;
+    EXPECT_FALSE(ini.ReadBool("s", key, false)) << key;
+  }
+}
+
+TEST(IniRead, EnumeratesKeysValuesAndSections) {
+  TempDir dir;
+  WriteBytes(dir.File("f.ini"),
+             "junk=1\r\n[Ports]\r\nCOM3=/dev/ttyUSB0\r\n;COM4=/dev/x\r\nnoequals\r\n"
+             "com3=/dev/other\r\nCOM7 = \"/dev/pts/4\"\r\n[b]\r\nx=1\r\n[ports]\r\nCOM9=/dev/y\r\n");
+  const TIniFile ini(dir.File("f.ini"));
+  EXPECT_EQ(ini.ReadSection("PORTS"), (std::vector<std::string>{"COM3", "com3", "COM7"}));
+  using Pairs = std::vector<std::pair<std::string, std::string>>;
+  EXPECT_EQ(ini.ReadSectionValues("Ports"), (Pairs{{"COM3", "/dev/ttyUSB0"}, {"COM7", "/dev/pts/4"}}));
+  EXPECT_EQ(ini.ReadSections(), (std::vector<std::string>{"Ports", "b", "ports"}));
+  EXPECT_TRUE(ini.SectionExists("b"));
+  EXPECT_FALSE(ini.SectionExists("c"));
+  EXPECT_TRUE(ini.ValueExists("b", "X"));
+  EXPECT_FALSE(ini.ValueExists("b", "y"));
+  EXPECT_TRUE(TIniFile(dir.File("none.ini")).ReadSection("Ports").empty());
+}
+
+// ---- Golden cases (writes) ----
+
+TEST(IniGoldenWrite, NewKeysKeepTheOrderOfWriting) { // 12
+  TempDir dir;
+  WriteBytes(dir.File("f.ini"), "");
+  TIniFile ini(dir.File("f.ini"));
+  ASSERT_TRUE(ini.WriteString("s", "z", "1"));
+  ASSERT_TRUE(ini.WriteString("s", "a", "2"));
+  ASSERT_TRUE(ini.WriteString("s", "y", "3"));
+  EXPECT_EQ(ReadBytes(dir.File("f.ini")), "[s]\r\nz=1\r\na=2\r\ny=3\r\n");
+}
+
+TEST(IniGoldenWrite, NewKeyGoesAfterTheLastKeyLine) { // 13
+  TempDir dir;
+  WriteBytes(dir.File("f.ini"), ";c0\r\n[s]\r\n;c1\r\nb=v\r\n;c2\r\na=v\r\n");
+  TIniFile ini(dir.File("f.ini"));
+  ASSERT_TRUE(ini.WriteString("s", "z", ""));
+  ASSERT_TRUE(ini.WriteString("s", ";x", ""));
+  ASSERT_TRUE(ini.WriteString("s", "y", ""));
+  EXPECT_EQ(ReadBytes(dir.File("f.ini")), ";c0\r\n[s]\r\n;c1\r\nb=v\r\n;c2\r\na=v\r\nz=\r\ny=\r\n;x=\r\n");
+}
+
+TEST(IniGoldenWrite, EditsTheText) {
+  const std::vector<std::tuple<std::string, std::string, std::string, std::string, std::string>> cases = {
+      // 14: a new section is appended without a blank line
+      {"[App1]\r\nk=v\r\n", "App2", "k4", "s4", "[App1]\r\nk=v\r\n[App2]\r\nk4=s4\r\n"},
+      // 15: a line break first when the file does not end with one
+      {"junk", "s", "k", "v", "junk\r\n[s]\r\nk=v\r\n"},
+      // 16: the existing key keeps its spelling, and gets its line break
+      {"[s]\r\nKey=v", "S", "KEY", "w", "[s]\r\nKey=w\r\n"},
+      // 17: the value is written as given
+      {"", "s", "k", " v ", "[s]\r\nk= v \r\n"},
+      // a section without keys gets the key right after its header, before its blank lines
+      {"[s]\r\n\r\n[t]\r\n", "s", "k", "1", "[s]\r\nk=1\r\n\r\n[t]\r\n"},
+      {"[s]", "s", "k", "1", "[s]\r\nk=1\r\n"},
+      // blank lines and comments after the last key stay after the new key
+      {"[s]\r\na=1\r\n\r\n;c\r\n[t]\r\n", "s", "b", "2", "[s]\r\na=1\r\nb=2\r\n\r\n;c\r\n[t]\r\n"},
+      // LF-only lines that are not touched stay as they are
+      {"[s]\na=1\nb=2\n", "s", "a", "9", "[s]\na=9\r\nb=2\n"},
+      // bytes before the first section, NULs included, are kept
+      {std::string("x\0y\r\n[s]\r\n", 10), "s", "k", "v", std::string("x\0y\r\n[s]\r\nk=v\r\n", 15)},
+  };
+  for (const auto& [before, section, key, value, after] : cases)
+    EXPECT_EQ(SetValue(before, section, key, value), after) << before;
+
+  TempDir dir;
+  TIniFile ini(dir.File("new.ini"));
+  ASSERT_TRUE(ini.WriteString("s", "k", " v "));
+  EXPECT_EQ(ReadBytes(dir.File("new.ini")), "[s]\r\nk= v \r\n");
+  EXPECT_EQ(ini.ReadString("s", "k", ""), "v");
+}
+
+TEST(IniGoldenWrite, DeletingKeepsComments) { // 18, 19
+  TempDir dir;
+  WriteBytes(dir.File("f.ini"), ";c0\r\n[s]\r\n;c1\r\n[t]\r\n;c2\r\n");
+  TIniFile ini(dir.File("f.ini"));
+  ASSERT_TRUE(ini.EraseSection("s"));
+  ASSERT_TRUE(ini.EraseSection("t"));
+  EXPECT_EQ(ReadBytes(dir.File("f.ini")), ";c0\r\n;c1\r\n;c2\r\n");
+
+  WriteBytes(dir.File("g.ini"), "[s]\r\nk=v\r\n");
+  TIniFile g(dir.File("g.ini"));
+  ASSERT_TRUE(g.DeleteKey("s", "k"));
+  EXPECT_EQ(ReadBytes(dir.File("g.ini")), "[s]\r\n");
+  EXPECT_TRUE(g.DeleteKey("s", "nothing"));
+  EXPECT_EQ(ReadBytes(dir.File("g.ini")), "[s]\r\n");
+}
+
+TEST(IniGoldenWrite, MissingFolderFails) { // 20
+  TempDir dir;
+  TIniFile ini(dir.File("no/such/folder/f.ini"));
+  EXPECT_FALSE(ini.WriteString("s", "k", "v"));
+  EXPECT_FALSE(std::filesystem::exists(dir.File("no")));
+}
+
+TEST(IniWrite, UnknownContentSurvivesByteForByte) {
+  TempDir dir;
+  const std::string before = "; made by hand\r\n\r\n[other]\r\n  odd  =  spacing  \r\n#x=1\r\n\r\n"
+                             "[RV5]\r\nbd=5\r\nextra=keep\r\n[tail]\r\nz=\"q\"\r\n";
+  WriteBytes(dir.File("f.ini"), before);
+  TIniFile ini(dir.File("f.ini"));
+  ASSERT_TRUE(ini.WriteInteger("rv5", "BD", 7));
+  ASSERT_TRUE(ini.WriteBool("RV5", "nm", true));
+  EXPECT_EQ(ReadBytes(dir.File("f.ini")),
+            "; made by hand\r\n\r\n[other]\r\n  odd  =  spacing  \r\n#x=1\r\n\r\n"
+            "[RV5]\r\nbd=7\r\nextra=keep\r\nnm=1\r\n[tail]\r\nz=\"q\"\r\n");
+}
+
+TEST(IniWrite, EveryReadSeesTheFileAsItIsNow) {
+  TempDir dir;
+  TIniFile a(dir.File("f.ini"));
+  const TIniFile b(dir.File("f.ini"));
+  EXPECT_EQ(b.ReadInteger("s", "k", -1), -1);
+  ASSERT_TRUE(a.WriteInteger("s", "k", 1));
+  EXPECT_EQ(b.ReadInteger("s", "k", -1), 1);
+  WriteBytes(dir.File("f.ini"), "[s]\nk=2\n");
+  EXPECT_EQ(a.ReadInteger("s", "k", -1), 2);
+}
+
+TEST(IniWrite, RefusesEmptyNames) {
+  TempDir dir;
+  TIniFile ini(dir.File("f.ini"));
+  EXPECT_FALSE(ini.WriteString("", "k", "v"));
+  EXPECT_FALSE(ini.WriteString("s", "  ", "v"));
+  EXPECT_FALSE(std::filesystem::exists(dir.File("f.ini")));
+}
+
+TEST(IniWrite, KeepsPermissionsAndLinks) {
+  TempDir dir;
+  WriteBytes(dir.File("f.ini"), "[s]\r\nk=1\r\n");
+  ASSERT_EQ(::chmod(dir.File("f.ini").c_str(), 0640), 0);
+  TIniFile ini(dir.File("f.ini"));
+  ASSERT_TRUE(ini.WriteString("s", "k", "2"));
+  struct stat st {};
+  ASSERT_EQ(::stat(dir.File("f.ini").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+
+  // A new file gets the ordinary permissions, not the private ones of a temporary file.
+  const mode_t old = ::umask(022);
+  TIniFile fresh(dir.File("fresh.ini"));
+  ASSERT_TRUE(fresh.WriteString("s", "k", "1"));
+  ::umask(old);
+  ASSERT_EQ(::stat(dir.File("fresh.ini").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0644u);
+
+  // Writing through a symbolic link changes the file it names and keeps the link.
+  std::filesystem::create_symlink(dir.File("f.ini"), dir.File("link.ini"));
+  TIniFile link(dir.File("link.ini"));
+  ASSERT_TRUE(link.WriteString("s", "k", "3"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.ini")));
+  EXPECT_EQ(ReadBytes(dir.File("f.ini")), "[s]\r\nk=3\r\n");
+
+  // No temporary files are left behind.
+  int entries = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.Path()))
+    ++entries;
+  EXPECT_EQ(entries, 3);
+}
+
+TEST(IniWrite, ReadOnlyFileIsAFailedWriteAndStaysIntact) {
+  TempDir dir;
+  WriteBytes(dir.File("f.ini"), "[s]\r\nk=1\r\n");
+  ASSERT_EQ(::chmod(dir.File("f.ini").c_str(), 0444), 0);
+  TIniFile ini(dir.File("f.ini"));
+  EXPECT_FALSE(ini.WriteString("s", "k", "2"));
+  EXPECT_EQ(ReadBytes(dir.File("f.ini")), "[s]\r\nk=1\r\n");
+}
+
+TEST(IniWrite, FailureHalfWayLeavesTheOldFile) {
+  // A full disk, simulated with a file size limit smaller than the new content.
+  TempDir dir;
+  const std::string before = "[s]\r\nk=1\r\n" + std::string(20000, ';') + "\r\n";
+  WriteBytes(dir.File("f.ini"), before);
+  TIniFile ini(dir.File("f.ini"));
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = 4096;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  const bool written = ini.WriteString("s", "k", "2");
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_FALSE(written);
+  EXPECT_EQ(ReadBytes(dir.File("f.ini")), before);
+  int entries = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.Path()))
+    ++entries;
+  EXPECT_EQ(entries, 1);
+}
+
+TEST(IniWrite, Utf16FileStaysUtf16) {
+  TempDir dir;
+  // "[s]\r\nk=é\r\n" in UTF-16LE with its byte-order mark.
+  std::string utf16("\xFF\xFE", 2);
+  for (char16_t c : std::u16string(u"[s]\r\nk=\u00E9\r\n")) {
+    utf16.push_back(static_cast<char>(c & 0xFF));
+    utf16.push_back(static_cast<char>(c >> 8));
+  }
+  WriteBytes(dir.File("f.ini"), utf16);
+  TIniFile ini(dir.File("f.ini"));
+  EXPECT_EQ(ini.ReadString("s", "k", ""), "\xE9");
+  ASSERT_TRUE(ini.WriteString("s", "n", "\xF5")); // ő
+  std::string expected("\xFF\xFE", 2);
+  for (char16_t c : std::u16string(u"[s]\r\nk=\u00E9\r\nn=\u0151\r\n")) {
+    expected.push_back(static_cast<char>(c & 0xFF));
+    expected.push_back(static_cast<char>(c >> 8));
+  }
+  EXPECT_EQ(ReadBytes(dir.File("f.ini")), expected);
+}
+
+TEST(IniBadInput, OddFilesReadAsDefaultsWithoutHanging) {
+  TempDir dir;
+  const std::string def = "<d>";
+  // Binary garbage, NULs, no sections, empty.
+  std::string binary;
+  for (int i = 0; i < 70000; ++i)
+    binary.push_back(static_cast<char>((i * 7919) & 0xFF));
+  for (const std::string& content :
+       {std::string(), binary, std::string("\0\0\0", 3), std::string("k=v\r\nx=y"), std::string("["),
+        std::string("]]]]"), std::string("=\r\n=\r\n")}) {
+    WriteBytes(dir.File("odd.ini"), content);
+    EXPECT_EQ(TIniFile(dir.File("odd.ini")).ReadString("RV5", "bd", def), def);
+  }
+  // NUL bytes inside a value are kept as bytes.
+  EXPECT_EQ(ReadFrom(std::string("[s]\r\nk=a\0b\r\n", 12), "s", "k"), std::string("a\0b", 3));
+
+  // A folder, a FIFO (which would block a plain read) and an unreadable path read as missing.
+  std::filesystem::create_directory(dir.File("folder"));
+  ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
+  for (const char* name : {"folder", "fifo"}) {
+    TIniFile ini(dir.File(name));
+    EXPECT_EQ(ini.ReadString("s", "k", def), def) << name;
+    EXPECT_FALSE(ini.WriteString("s", "k", "v")) << name;
+  }
+  EXPECT_TRUE(std::filesystem::is_fifo(dir.File("fifo")));
+}
+
+} // namespace
