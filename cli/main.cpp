@@ -1,6 +1,7 @@
 // rv58ctl: the command-line companion of the RV58LED settings tool.
 #include "commands.h"
 
+#include "portnames.h"
 #include "prefspath.h"
 
 #include <iostream>
@@ -55,6 +56,8 @@ int main(int argc, char** argv) {
   }
   if (!iniGiven)
     ctx.iniPath = rv58::PreferencesFilePath(rv58::CurrentPreferencesEnvironment());
+  // Port names of every command ("COM7" in test --port) go through the "Ports" section.
+  rv58::LoadPortsSection(ctx.iniPath);
 
   if (command == "message")
     return CmdMessage(ctx, args);

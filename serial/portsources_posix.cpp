@@ -1,0 +1,407 @@
+// Port sources on Linux: sysfs for the hardware, /dev for the fallback.
+#include "portsources.h"
+
+#include "strconv.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <iconv.h>
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace rv58 {
+
+namespace {
+
+std::string RootPrefix(const std::string& root) {
+  std::string prefix = root;
+  while (!prefix.empty() && prefix.back() == '/')
+    prefix.pop_back();
+  return prefix;
+}
+
+bool Exists(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+std::optional<std::string> RealPath(const std::string& path) {
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (!resolved)
+    return std::nullopt;
+  std::string result(resolved);
+  std::free(resolved);
+  return result;
+}
+
+std::string BaseName(const std::string& path) {
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string ParentDir(const std::string& path) {
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos || slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+std::optional<std::string> ReadLink(const std::string& path) {
+  std::array<char, 4096> buffer{};
+  const auto n = ::readlink(path.c_str(), buffer.data(), buffer.size() - 1);
+  if (n < 0)
+    return std::nullopt;
+  return std::string(buffer.data(), static_cast<std::size_t>(n));
+}
+
+// A sysfs attribute: one short line. Attributes are small; 4 KiB is what sysfs hands out at most.
+std::optional<std::string> ReadAttribute(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  if (fd < 0)
+    return std::nullopt;
+  std::array<char, 4096> buffer{};
+  ssize_t n;
+  do
+    n = ::read(fd, buffer.data(), buffer.size());
+  while (n < 0 && errno == EINTR);
+  ::close(fd);
+  if (n < 0)
+    return std::nullopt;
+  std::string text(buffer.data(), static_cast<std::size_t>(n));
+  while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ')
+    text.pop_back();
+  return text;
+}
+
+// The name of the subsystem a sysfs device belongs to ("usb", "serial-base", "bluetooth" ...).
+std::string SubsystemOf(const std::string& deviceDir) {
+  const auto link = ReadLink(deviceDir + "/subsystem");
+  return link ? BaseName(*link) : std::string();
+}
+
+std::string DriverOf(const std::string& deviceDir) {
+  const auto link = ReadLink(deviceDir + "/driver");
+  return link ? BaseName(*link) : std::string();
+}
+
+// USB strings and sysfs texts are UTF-8; the core keeps Windows-1250. Characters the code page
+// lacks become "?", control characters a space, so a description stays one line.
+std::string Utf8ToCp1250(const std::string& utf8) {
+  std::string clean;
+  clean.reserve(utf8.size());
+  for (char c : utf8)
+    clean += static_cast<unsigned char>(c) < ' ' || c == '\x7f' ? ' ' : c;
+  if (std::all_of(clean.begin(), clean.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+    return clean;
+  iconv_t cd = ::iconv_open("WINDOWS-1250", "UTF-8");
+  if (cd == reinterpret_cast<iconv_t>(-1))
+    return clean;
+  std::string out(clean.size(), '\0');
+  char* in = clean.data();
+  std::size_t inLeft = clean.size();
+  char* outPtr = out.data();
+  std::size_t outLeft = out.size();
+  while (inLeft > 0) {
+    if (::iconv(cd, &in, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1))
+      break;
+    if (errno == E2BIG)
+      break; // cannot happen: the code page never needs more bytes than UTF-8
+    // EILSEQ or EINVAL: skip one character and mark it.
+    *outPtr++ = '?';
+    --outLeft;
+    std::size_t skip = 1;
+    while (skip < inLeft && (static_cast<unsigned char>(in[skip]) & 0xC0) == 0x80)
+      ++skip;
+    in += skip;
+    inLeft -= skip;
+  }
+  ::iconv_close(cd);
+  out.resize(out.size() - outLeft);
+  return out;
+}
+
+const char* UartTypeName(int type) {
+  // The UART types the 8250 family and the common SoC drivers report (linux/serial_core.h).
+  static constexpr std::array<const char*, 33> names = {
+      nullptr,          "8250",         "16450",        "16550",        "16550A",
+      "Cirrus",         "16650",        "16650V2",      "16750",        "Startech",
+      "16C950",         "16654",        "16850",        "RSA",          "NS16550A",
+      "XScale",         "RM9000",       "Octeon",       "AR7",          "U6 16550A",
+      "Tegra",          "XR17D15x",     "LPC3220",      "8250 CIR",     "XR17V35x",
+      "Brcm TruManage", "Altera 16550", "Altera 16550", "Altera 16550", "RT2880",
+      "16550A FSL64",   "PXA",          "PL011"};
+  if (type > 0 && type < static_cast<int>(names.size()))
+    return names[static_cast<std::size_t>(type)];
+  return nullptr;
+}
+
+// The USB device (the folder with idVendor and idProduct) above a tty's device, if any.
+std::optional<std::string> FindUsbDevice(const std::string& deviceDir, const std::string& sysDevices) {
+  std::string dir = deviceDir;
+  for (int level = 0; level < 8 && dir.size() > sysDevices.size() && dir.starts_with(sysDevices); ++level) {
+    if (Exists(dir + "/idVendor") && Exists(dir + "/idProduct"))
+      return dir;
+    dir = ParentDir(dir);
+  }
+  return std::nullopt;
+}
+
+std::string DescribeDevice(const std::string& ttyDir, const std::string& deviceDir,
+                           std::optional<int> uartType, const std::string& sysDevices,
+                           const std::string& devicePath) {
+  std::string what;
+  const std::string subsystem = SubsystemOf(deviceDir);
+  if (subsystem == "bluetooth" || BaseName(ttyDir).starts_with("rfcomm")) {
+    what = "Bluetooth RFCOMM";
+    if (const auto address = ReadAttribute(ttyDir + "/address"); address && !address->empty())
+      what += " " + *address;
+    if (const auto channel = ReadAttribute(ttyDir + "/channel"); channel && !channel->empty())
+      what += " (channel " + *channel + ")";
+  } else if (const auto usb = FindUsbDevice(deviceDir, sysDevices)) {
+    const std::string product = ReadAttribute(*usb + "/product").value_or("");
+    const std::string maker = ReadAttribute(*usb + "/manufacturer").value_or("");
+    if (!product.empty())
+      what = product;
+    else
+      what = "USB " + ReadAttribute(*usb + "/idVendor").value_or("?") + ":" +
+             ReadAttribute(*usb + "/idProduct").value_or("?");
+    if (!maker.empty())
+      what += " (" + maker + ")";
+  } else {
+    // Serial core: the UART type, and the driver of the hardware below the serial-base port and
+    // controller devices that kernels since 2023 put in between.
+    std::string driver;
+    std::string dir = deviceDir;
+    for (int level = 0; level < 4 && dir.starts_with(sysDevices); ++level) {
+      if (SubsystemOf(dir) != "serial-base") {
+        driver = DriverOf(dir);
+        break;
+      }
+      dir = ParentDir(dir);
+    }
+    const char* uart = uartType ? UartTypeName(*uartType) : nullptr;
+    if (uart)
+      what = std::string(uart) + " UART";
+    if (!driver.empty())
+      what += what.empty() ? driver : " (" + driver + ")";
+  }
+  what = Utf8ToCp1250(what);
+  return what.empty() ? devicePath : what + " " + devicePath;
+}
+
+std::string DevNameOf(const std::string& ttyDir, const std::string& fallback) {
+  if (const auto uevent = ReadAttribute(ttyDir + "/uevent")) {
+    std::size_t pos = 0;
+    while (pos < uevent->size()) {
+      auto end = uevent->find('\n', pos);
+      if (end == std::string::npos)
+        end = uevent->size();
+      const std::string_view line(uevent->data() + pos, end - pos);
+      if (line.starts_with("DEVNAME=") && line.size() > 8 && line.find("..") == std::string_view::npos)
+        return std::string(line.substr(8));
+      pos = end + 1;
+    }
+  }
+  return fallback;
+}
+
+std::vector<std::string> SortedEntries(const std::string& folder, bool* readable) {
+  std::vector<std::string> names;
+  DIR* dir = ::opendir(folder.c_str());
+  if (readable)
+    *readable = dir != nullptr;
+  if (!dir)
+    return names;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..")
+      names.push_back(name);
+  }
+  ::closedir(dir);
+  std::sort(names.begin(), names.end(), NaturalLess);
+  return names;
+}
+
+} // namespace
+
+bool NaturalLess(const std::string& a, const std::string& b) {
+  std::size_t i = 0, j = 0;
+  auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+  while (i < a.size() && j < b.size()) {
+    if (isDigit(a[i]) && isDigit(b[j])) {
+      std::size_t ei = i, ej = j;
+      while (ei < a.size() && isDigit(a[ei]))
+        ++ei;
+      while (ej < b.size() && isDigit(b[ej]))
+        ++ej;
+      // Compare by value: strip leading zeros, then longer is larger, then digit by digit.
+      std::size_t si = i, sj = j;
+      while (si + 1 < ei && a[si] == '0')
+        ++si;
+      while (sj + 1 < ej && b[sj] == '0')
+        ++sj;
+      if (ei - si != ej - sj)
+        return ei - si < ej - sj;
+      const int c = a.compare(si, ei - si, b, sj, ej - sj);
+      if (c != 0)
+        return c < 0;
+      i = ei;
+      j = ej;
+    } else {
+      if (a[i] != b[j])
+        return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]);
+      ++i;
+      ++j;
+    }
+  }
+  if ((a.size() - i) != (b.size() - j))
+    return a.size() - i < b.size() - j;
+  return a < b; // equal by value ("ttyS01" and "ttyS1"): keep a strict order
+}
+
+std::optional<int> ProbeUartType(const std::string& fullPath) {
+  // Read-only and non-blocking; only the serial-core fallback ever gets here.
+  const int fd = ::open(fullPath.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0)
+    return std::nullopt;
+  serial_struct info{};
+  const int rc = ::ioctl(fd, TIOCGSERIAL, &info);
+  ::close(fd);
+  if (rc != 0)
+    return std::nullopt;
+  return info.type;
+}
+
+const TPortSystem& ThisPortSystem() {
+  static const TPortSystem system{"/", ProbeUartType, true};
+  return system;
+}
+
+std::optional<std::string> ResolvePath(const std::string& root, const std::string& path) {
+  if (path.empty())
+    return std::nullopt;
+  const std::string prefix = RootPrefix(root);
+  std::deque<std::string> todo;
+  auto pushFront = [&todo](const std::string& p) {
+    std::vector<std::string> parts;
+    std::size_t pos = 0;
+    while (pos <= p.size()) {
+      auto end = p.find('/', pos);
+      if (end == std::string::npos)
+        end = p.size();
+      if (end > pos)
+        parts.push_back(p.substr(pos, end - pos));
+      pos = end + 1;
+    }
+    todo.insert(todo.begin(), parts.begin(), parts.end());
+  };
+  pushFront(path);
+  std::vector<std::string> done;
+  auto joined = [&done]() {
+    std::string s;
+    for (const auto& part : done)
+      s += "/" + part;
+    return s;
+  };
+  int links = 0;
+  while (!todo.empty()) {
+    const std::string part = todo.front();
+    todo.pop_front();
+    if (part == ".")
+      continue;
+    if (part == "..") {
+      if (!done.empty())
+        done.pop_back();
+      continue;
+    }
+    const std::string candidate = prefix + joined() + "/" + part;
+    struct stat st {};
+    if (::lstat(candidate.c_str(), &st) != 0)
+      return std::nullopt;
+    if (S_ISLNK(st.st_mode)) {
+      if (++links > 40)
+        return std::nullopt;
+      const auto target = ReadLink(candidate);
+      if (!target || target->empty())
+        return std::nullopt;
+      if ((*target)[0] == '/')
+        done.clear();
+      pushFront(*target);
+      continue;
+    }
+    if (!todo.empty() && !S_ISDIR(st.st_mode))
+      return std::nullopt;
+    done.push_back(part);
+  }
+  const std::string result = joined();
+  return result.empty() ? std::string("/") : result;
+}
+
+std::vector<TPortDevice> ListSysfsDevices(const TPortSystem& sys, bool* readable) {
+  const std::string prefix = RootPrefix(sys.root);
+  const std::string classDir = prefix + "/sys/class/tty";
+  const std::string sysDevices = RealPath(prefix + "/sys/devices").value_or(prefix + "/sys/devices");
+  std::vector<TPortDevice> devices;
+  for (const auto& name : SortedEntries(classDir, readable)) {
+    const std::string entry = classDir + "/" + name;
+    if (const auto link = ReadLink(entry); link && link->find("/virtual/") != std::string::npos)
+      continue; // consoles, ptmx, pseudo-terminals: not serial hardware
+    if (!Exists(entry + "/device"))
+      continue;
+    const auto ttyDir = RealPath(entry);
+    const auto deviceDir = RealPath(entry + "/device");
+    if (!ttyDir || !deviceDir)
+      continue;
+    const std::string devicePath = "/dev/" + DevNameOf(*ttyDir, name);
+
+    // A serial-core port reports its UART type; 0 is a slot the 8250 driver reserves without a
+    // UART behind it. The type, not the bus or the driver, tells: those changed in 2023.
+    std::optional<int> uartType;
+    const std::string typeFile = *ttyDir + "/type";
+    if (Exists(typeFile)) {
+      if (const auto text = ReadAttribute(typeFile))
+        uartType = TryStrToInt(*text);
+      if (!uartType && sys.probeUartType)
+        uartType = sys.probeUartType(prefix + devicePath);
+      if (uartType && *uartType == 0)
+        continue;
+    }
+    devices.push_back({devicePath, DescribeDevice(*ttyDir, *deviceDir, uartType, sysDevices, devicePath)});
+  }
+  return devices;
+}
+
+std::vector<TPortDevice> ListDeviceNodes(const TPortSystem& sys) {
+  const std::string devDir = RootPrefix(sys.root) + "/dev";
+  std::vector<TPortDevice> nodes;
+  for (const auto& name : SortedEntries(devDir, nullptr)) {
+    std::size_t digits = 0;
+    for (const char* family : {"ttyUSB", "ttyACM", "ttyS"}) {
+      if (name.starts_with(family)) {
+        digits = std::strlen(family);
+        break;
+      }
+    }
+    if (digits == 0 || digits == name.size() ||
+        !std::all_of(name.begin() + static_cast<std::ptrdiff_t>(digits), name.end(),
+                     [](char c) { return c >= '0' && c <= '9'; }))
+      continue;
+    struct stat st {};
+    if (::stat((devDir + "/" + name).c_str(), &st) != 0)
+      continue;
+    if (!S_ISCHR(st.st_mode) && (sys.requireCharDevices || !S_ISREG(st.st_mode)))
+      continue;
+    const std::string path = "/dev/" + name;
+    nodes.push_back({path, path});
+  }
+  return nodes;
+}
+
+} // namespace rv58

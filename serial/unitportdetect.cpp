@@ -1,0 +1,100 @@
+#include "unitportdetect.h"
+
+#include <algorithm>
+
+namespace rv58 {
+
+std::array<TDetectedPort, kMaxPortNumber> DetectedPorts;
+
+namespace {
+
+// Accepting a port is the same in every source: a number in range counts as found, and the
+// first description of a number stays; an empty one falls back to the port name.
+class TAcceptor {
+public:
+  TAcceptor(std::span<TDetectedPort> ports, int maxIndex) : ports_(ports), maxIndex_(maxIndex) {}
+
+  bool Accept(std::optional<int> number, const std::string& description) {
+    if (!number || *number < 1 || *number > maxIndex_ + 1)
+      return false;
+    auto& entry = ports_[static_cast<std::size_t>(*number - 1)];
+    if (entry.Description.empty())
+      entry.Description = description.empty() ? "COM" + std::to_string(*number) : description;
+    return true;
+  }
+
+private:
+  std::span<TDetectedPort> ports_;
+  int maxIndex_;
+};
+
+std::vector<std::string> PathsOf(const std::vector<TPortDevice>& devices) {
+  std::vector<std::string> paths;
+  paths.reserve(devices.size());
+  for (const auto& device : devices)
+    paths.push_back(device.path);
+  return paths;
+}
+
+} // namespace
+
+bool DetectPortsOn(const TPortSystem& sys, const std::vector<TExplicitPort>& explicitPorts,
+                   std::span<TDetectedPort> Ports, int MaxIndex) {
+  // A caller's MaxIndex beyond its table would write past the end.
+  MaxIndex = std::min(MaxIndex, static_cast<int>(Ports.size()) - 1);
+  if (MaxIndex < 0)
+    return false;
+  for (int i = 0; i <= MaxIndex; ++i)
+    Ports[static_cast<std::size_t>(i)].Description.clear();
+  TAcceptor acceptor(Ports, MaxIndex);
+
+  const auto hardware = ListSysfsDevices(sys);
+  const TPortNameTable names(sys, explicitPorts, PathsOf(hardware));
+  bool found = false;
+  for (const auto& device : hardware)
+    found |= acceptor.Accept(names.NumberOf(device.path), device.description);
+
+  for (const auto& entry : explicitPorts) {
+    if (ResolvePath(sys.root, entry.path) && names.IsExplicit(entry.number) &&
+        names.PathOf(entry.number) == entry.path) {
+      // The first entry naming a device lists it; a second entry for the same device does not.
+      if (names.NumberOf(entry.path) == entry.number)
+        found |= acceptor.Accept(entry.number, entry.path);
+    }
+  }
+  if (found)
+    return true;
+
+  const auto nodes = ListDeviceNodes(sys);
+  const TPortNameTable nodeNames(sys, explicitPorts, PathsOf(nodes));
+  for (const auto& node : nodes)
+    found |= acceptor.Accept(nodeNames.NumberOf(node.path), node.description);
+  return found;
+}
+
+bool DetectPorts(std::span<TDetectedPort> Ports, int MaxIndex) {
+  return DetectPortsOn(ThisPortSystem(), ExplicitPorts(), Ports, MaxIndex);
+}
+
+void ListPortsOn(const TPortSystem& sys, const std::vector<TExplicitPort>& explicitPorts,
+                 std::span<TDetectedPort> table, std::vector<std::string>& Strings, bool Descriptive) {
+  Strings.clear();
+  DetectPortsOn(sys, explicitPorts, table, static_cast<int>(table.size()) - 1);
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    const auto& description = table[i].Description;
+    if (description.empty())
+      continue;
+    std::string line = "COM" + std::to_string(i + 1);
+    if (Descriptive)
+      line += " - " + description;
+    Strings.push_back(std::move(line));
+  }
+}
+
+void ListPorts(std::vector<std::string>& Strings, bool Descriptive) {
+  Strings.clear();
+  ReloadPortsSection();
+  ListPortsOn(ThisPortSystem(), ExplicitPorts(), DetectedPorts, Strings, Descriptive);
+}
+
+} // namespace rv58
