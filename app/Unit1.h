@@ -1,0 +1,230 @@
+#pragma once
+
+#include "displaysettings.h"
+#include "inifile.h"
+#include "windowdialogs.h"
+
+#include <QColor>
+#include <QEvent>
+#include <QStringList>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QStackedWidget;
+class QToolBar;
+class QToolButton;
+class QTreeWidgetItem;
+
+namespace rv58 {
+
+class TNavigationTree;
+class TRadioGroup;
+class TTitleBar;
+
+// What the main window needs from its surroundings. The program takes the defaults; tests point
+// the preferences at a temporary folder, answer the dialogs and list their own ports.
+struct TrvformEnvironment {
+  std::string preferencesFile;     // empty: the preferences location rule of this process
+  std::string defaultDialogFolder; // empty: the default folder rule of this process
+  QStringList arguments;           // the command line with the program's own name first
+  std::shared_ptr<TWindowDialogs> dialogs; // empty: Qt's dialogs and message box
+  // The serial ports as bare names (false) or descriptive lines (true); empty: the machine's.
+  std::function<std::vector<std::string>(bool descriptive)> listPorts;
+};
+
+// The main window `rvform`: borderless frame, navigation tree and the twelve pages that hold the
+// display settings.
+class Trvform : public QWidget {
+  Q_OBJECT
+public:
+  explicit Trvform(TrvformEnvironment environment = {}, QWidget* parent = nullptr);
+  ~Trvform() override;
+
+  // The settings the controls hold, and back: the one place where their texts cross between
+  // the widgets and the Windows-1250 core.
+  DisplaySettings ReadSettings() const;
+  void WriteSettings(const DisplaySettings& settings);
+
+  // Settings files: the controls into / from section "RV5" of a file. savefile reports failure.
+  bool savefile(const std::string& fileName);
+  void loadfile(const std::string& fileName);
+
+  const std::string& PreferencesFileName() const { return prefs_->FileName(); }
+  TIniFile& Preferences() { return *prefs_; }
+  bool DeferredStartupDone() const { return !firstShow_; }
+
+  // How often the upload and display-test commands ran (their transmission comes separately).
+  int FeltoltesRuns() const { return feltoltesRuns_; }
+  int KijelzotesztRuns() const { return kijelzotesztRuns_; }
+
+  // Frame
+  QWidget* ScrollBox1;
+  TTitleBar* Panel2;
+  QLabel* Image2;
+  QLabel* Label24;
+  QToolButton* MinimizeButton;
+  QToolButton* MaximizeButton;
+  QToolButton* CloseButton;
+  TNavigationTree* tree1;
+  QWidget* Panel1;
+  QStackedWidget* page1;
+  QMenu* PopupMenu1;
+  QAction* valami1;
+
+  // Page 0: settings file and naming
+  QLineEdit* merlegnev;
+  QPlainTextEdit* leiras;
+  QToolBar* ToolBar1;
+  QToolButton* megnyitbutton;
+  QToolButton* mentbutton;
+  QPushButton* alapbutton;
+  // Pages 1 to 9
+  QComboBox* bd;
+  QComboBox* pr;
+  QLabel* Label3; // the bold note of the connection page
+  QComboBox* tm;
+  QPushButton* Button1;
+  QComboBox* kr;
+  QComboBox* le;
+  QComboBox* lh;
+  QCheckBox* nm;
+  QComboBox* bt;
+  QComboBox* fe;
+  QComboBox* tp;
+  QCheckBox* au;
+  QComboBox* hk;
+  QLineEdit* ht;
+  TRadioGroup* ora;
+  // Page 10: upload
+  QComboBox* Comport_up;
+  TRadioGroup* verziogroup;
+  QWidget* Panel3;
+  QWidget* MDLabel3;
+  QPushButton* KijelzotesztButton;
+  QPushButton* FeltoltesButton;
+  // Page 11: information
+  QWidget* MDLabel2;
+  QPlainTextEdit* Memo1;
+  QWidget* MDLabel4;
+  QLabel* Label27;
+  QLabel* Label28;
+  QLabel* Label29;
+  QWidget* MDLabel1;
+
+public slots:
+  // Frame
+  void FormResize();
+  void Panel1Resize();
+  void Panel3Resize();
+  void MinimizeButtonClick();
+  void MaximizeButtonClick();
+  void CloseButtonClick();
+  // Navigation
+  void tree1Change();
+  // Settings
+  void alapbuttonClick();
+  void Button1Click();
+  void mentbuttonClick();
+  void megnyitbuttonClick();
+  // Upload; the transmission itself is wired in separately.
+  virtual void FeltoltesButtonClick();
+  virtual void KijelzotesztButtonClick();
+  // Information page links
+  void MDLabel2LinkClicked(int linkIndex);
+  void MDLabel4LinkClicked(int linkIndex);
+  void MDLabel1LinkClicked(int linkIndex);
+
+public:
+  // Background of a navigation tree item as it is drawn.
+  QColor tree1CustomDrawItem(QTreeWidgetItem* item, bool selected, bool hot) const;
+  // The page a tree node shows: its pre-order position among all nodes, collapsed ones too.
+  int NodePosition(QTreeWidgetItem* item) const;
+
+  // The one way the window tells the user of an error: modal box "Üzenet" with the text.
+  void ShowWarning(const QString& text);
+
+  void ReadFormPos();
+  bool WriteFormPos();
+
+  // The deferred start-up's event, posted from FormShow.
+  static QEvent::Type AfterShowEventType();
+
+  // Title bar mouse handling (Panel2).
+  void Panel2MouseDown(Qt::MouseButton button);
+
+protected:
+  bool event(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+  void CreateFrame();
+  void CreateTree();
+  void CreatePages();
+  void CreateSettingsPage(QWidget* page);
+  void CreateConnectionPage(QWidget* page);
+  void CreateCharactersPage(QWidget* page);
+  void CreateCutPage(QWidget* page);
+  void CreateSimpleListPage(QWidget* page, const QString& caption, QComboBox*& list, const char* name,
+                            int width, const std::vector<std::string>& items, const QString& help);
+  void CreateAutoOffPage(QWidget* page);
+  void CreateErrorPage(QWidget* page);
+  void CreateClockPage(QWidget* page);
+  void CreateUploadPage(QWidget* page);
+  void CreateInfoPage(QWidget* page);
+
+  void FormCreate();
+  void FormShow();
+  void FormDestroy();
+  void AfterShow();
+  void RefreshPorts();
+  void FillCharacterLists();
+  bool htKeyPress(QKeyEvent* event);
+
+  std::vector<std::string> ListPortNames(bool descriptive) const;
+  std::vector<std::string> PortItems() const;
+  QString DialogFolder(std::string_view key) const;
+  void StoreDialogFolder(std::string_view key, const QString& chosenFile);
+
+  TrvformEnvironment env_;
+  std::unique_ptr<TIniFile> prefs_;
+  QObject* altFix_ = nullptr; // the Alt-key repaint fix, owned as a child
+  bool firstShow_ = true;
+  bool destroyed_ = false;
+  int feltoltesRuns_ = 0;
+  int kijelzotesztRuns_ = 0;
+};
+
+// The title bar: moves the window when its bare surface is pressed, maximises or restores on a
+// double click. Pictures, title and buttons on it keep presses to themselves.
+class TTitleBar : public QWidget {
+  Q_OBJECT
+public:
+  explicit TTitleBar(Trvform* form);
+
+protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+  Trvform* form_;
+};
+
+} // namespace rv58

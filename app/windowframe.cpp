@@ -1,0 +1,101 @@
+#include "windowframe.h"
+
+namespace rv58 {
+
+FrameHit FrameHitTest(int L, int T, int R, int B, int x, int y) {
+  const int dl = x - L;
+  const int dr = R - x;
+  const int dt = y - T;
+  const int db = B - y;
+  constexpr int kZone = 7;
+  if (dt < kZone && dl < kZone) {
+    return htTOPLEFT;
+  }
+  if (dt < kZone && dr < kZone) {
+    return htTOPRIGHT;
+  }
+  if (db < kZone && dl < kZone) {
+    return htBOTTOMLEFT;
+  }
+  if (db < kZone && dr < kZone) {
+    return htBOTTOMRIGHT;
+  }
+  if (dt < kZone) {
+    return htTOP;
+  }
+  if (dl < kZone) {
+    return htLEFT;
+  }
+  if (db < kZone) {
+    return htBOTTOM;
+  }
+  if (dr < kZone) {
+    return htRIGHT;
+  }
+  return htDEFAULT;
+}
+
+Qt::Edges FrameHitEdges(FrameHit hit) {
+  switch (hit) {
+  case htLEFT:
+    return Qt::LeftEdge;
+  case htRIGHT:
+    return Qt::RightEdge;
+  case htTOP:
+    return Qt::TopEdge;
+  case htBOTTOM:
+    return Qt::BottomEdge;
+  case htTOPLEFT:
+    return Qt::TopEdge | Qt::LeftEdge;
+  case htTOPRIGHT:
+    return Qt::TopEdge | Qt::RightEdge;
+  case htBOTTOMLEFT:
+    return Qt::BottomEdge | Qt::LeftEdge;
+  case htBOTTOMRIGHT:
+    return Qt::BottomEdge | Qt::RightEdge;
+  case htDEFAULT:
+    break;
+  }
+  return {};
+}
+
+Qt::CursorShape FrameHitCursor(FrameHit hit) {
+  switch (hit) {
+  case htLEFT:
+  case htRIGHT:
+    return Qt::SizeHorCursor;
+  case htTOP:
+  case htBOTTOM:
+    return Qt::SizeVerCursor;
+  case htTOPLEFT:
+  case htBOTTOMRIGHT:
+    return Qt::SizeFDiagCursor;
+  case htTOPRIGHT:
+  case htBOTTOMLEFT:
+    return Qt::SizeBDiagCursor;
+  case htDEFAULT:
+    break;
+  }
+  return Qt::ArrowCursor;
+}
+
+QColor TreeItemBackground(bool selected, bool hot, const QColor& windowColor) {
+  QColor color = selected ? FrameColor() : windowColor;
+  if (hot) {
+    color = QColor(192, 192, 192);
+  }
+  return color;
+}
+
+QRect KeepOnScreen(const QRect& frame, const QList<QRect>& screens, const QRect& primaryAvailable) {
+  for (const QRect& screen : screens) {
+    if (screen.intersects(frame)) {
+      return frame;
+    }
+  }
+  QRect moved = frame;
+  moved.moveTopLeft(primaryAvailable.topLeft());
+  return moved;
+}
+
+} // namespace rv58
