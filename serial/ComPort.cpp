@@ -15,6 +15,8 @@ TCommThread::TCommThread(TComDevicePtr device, THandOff handOff)
 
 std::shared_ptr<TCommThread> TCommThread::Create(const std::string& path, const TDeviceOpener& opener,
                                                  THandOff handOff) {
+  if (path.empty())
+    throw EComThreadError("no device for this port");
   std::string error;
   TComDevicePtr device = opener ? opener(path, error) : nullptr;
   if (!device)

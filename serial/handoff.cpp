@@ -1,5 +1,6 @@
 #include "handoff.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -26,7 +27,7 @@ struct THandOff::Impl {
   std::condition_variable cv; // queue changed or Notify
   std::deque<std::shared_ptr<TRequest>> queue;
   std::function<void()> wakeUp;
-  std::uint64_t served = 0;
+  std::atomic<std::uint64_t> served{0}; // read without the lock, also from inside ServeUntil's check
 
   // Runs one request outside the lock; returns false when the queue was empty.
   bool RunOne(std::unique_lock<std::mutex>& lock) {
@@ -110,8 +111,7 @@ void THandOff::Notify() const {
 }
 
 std::uint64_t THandOff::Served() const {
-  std::lock_guard<std::mutex> g(impl_->m);
-  return impl_->served;
+  return impl_->served.load();
 }
 
 THandOff DefaultHandOff() {

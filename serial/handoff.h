@@ -27,15 +27,15 @@ public:
   std::size_t Serve() const;
 
   // Main thread: serves calls until `done` returns true or the time-out passes; returns `done`'s
-  // last answer. `done` is checked with the queue locked, so a worker that changes what it looks
-  // at and then calls Notify can never be missed.
+  // last answer. `done` is checked with the queue locked (so a worker that changes what it looks
+  // at and then calls Notify can never be missed); it must not call RunOnMain, Serve or Notify.
   bool ServeUntil(const std::function<bool()>& done,
                   std::chrono::milliseconds timeout = std::chrono::milliseconds::max()) const;
 
   // Any thread: wakes a main thread that waits in ServeUntil so that it checks `done` again.
   void Notify() const;
 
-  // How many calls have run since construction.
+  // How many calls have run since construction (may be called from `done`).
   std::uint64_t Served() const;
 
 private:
