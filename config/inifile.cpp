@@ -378,11 +378,12 @@ ReadResult ReadRaw(const std::string& path, std::string& out) {
     ::close(fd);
     return ReadResult::Missing;
   }
-  out.resize(static_cast<std::size_t>(st.st_size));
+  // One byte more than the size, so that the end shows without growing the buffer.
+  out.resize(static_cast<std::size_t>(st.st_size) + 1);
   std::size_t got = 0;
   for (;;) {
     if (got == out.size())
-      out.resize(out.size() + 4096); // the file may have grown since fstat
+      out.resize(out.size() * 2); // the file has grown since fstat
     const ssize_t n = ::read(fd, out.data() + got, out.size() - got);
     if (n < 0) {
       if (errno == EINTR)

@@ -1,0 +1,193 @@
+// rv58ctl message / defaults, run as the real program.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class Folder {
+public:
+  Folder() {
+    std::string tmpl = (fs::temp_directory_path() / "rv58cli.XXXXXX").string();
+    if (::mkdtemp(tmpl.data()) == nullptr)
+      throw std::runtime_error("mkdtemp failed");
+    path_ = tmpl;
+  }
+  ~Folder() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+  }
+  Folder(const Folder&) = delete;
+  Folder& operator=(const Folder&) = delete;
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+  fs::path path_;
+};
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void Put(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+struct CtlResult {
+  int code = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs rv58ctl in `folder` with its own preferences file, capturing both output streams.
+CtlResult Ctl(const Folder& folder, std::vector<std::string> args) {
+  const std::string outPath = folder.File(".stdout");
+  const std::string errPath = folder.File(".stderr");
+  args.insert(args.begin(), {RV58CTL_PATH, "--ini", folder.File("rv58led.ini")});
+  std::vector<char*> argv;
+  for (std::string& a : args)
+    argv.push_back(a.data());
+  argv.push_back(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int in = ::open("/dev/null", O_RDONLY);
+    if (out < 0 || err < 0 || in < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 || ::dup2(in, 0) < 0 ||
+        ::chdir(fs::path(outPath).parent_path().c_str()) != 0)
+      ::_exit(127);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  CtlResult run;
+  int status = 0;
+  if (pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status))
+    run.code = WEXITSTATUS(status);
+  run.out = Slurp(outPath);
+  run.err = Slurp(errPath);
+  return run;
+}
+
+constexpr const char* kDefaultMessage = "<,9600,3,13,13,0,0,0,0,0,114,ERROR,1,0,0,>\n";
+
+TEST(SettingsCli, DefaultsWriteTheNineteenLinesAndMessageReadsThem) {
+  Folder dir;
+  CtlResult r = Ctl(dir, {"defaults", "f.rv5"});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(Slurp(dir.File("f.rv5")),
+            "[RV5]\r\nbd=5\r\npr=3\r\ntm=13\r\nkr=13\r\nle=0\r\nlh=0\r\nfe=0\r\ntp=0\r\n"
+            "bt=0\r\nhk=114\r\nor=0\r\nht=ERROR\r\nnev=M\xE9rleg\r\nau=1\r\nve=1\r\n"
+            "comment=\r\nport=COM1\r\nnm=0\r\n");
+  r = Ctl(dir, {"message", "f.rv5"});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, kDefaultMessage);
+  EXPECT_EQ(r.err, "");
+  EXPECT_FALSE(fs::exists(dir.File("rv58led.ini"))); // neither command touches the preferences
+}
+
+TEST(SettingsCli, MessageWithoutFileIsTheDefaults) {
+  Folder dir;
+  const CtlResult r = Ctl(dir, {"message"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out, kDefaultMessage);
+}
+
+TEST(SettingsCli, MessageCarriesTheFileBytesUnchanged) {
+  Folder dir;
+  // "ÉRT" in Windows-1250; unchosen lists; hexadecimal values; the port is not part of it.
+  Put(dir.File("f.rv5"), "[Other]\r\nbd=1\r\n[rv5]\r\nbd=99\r\npr=0x17\r\nhk=0x41\r\nht=\xC9RT\r\nau=0\r\n"
+                         "or=7\r\nnm=1\r\nport=COM200\r\n");
+  const CtlResult r = Ctl(dir, {"message", "f.rv5"});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "<,,23,13,13,0,0,0,0,0,65,\xC9RT,0,3,1,>\n");
+}
+
+TEST(SettingsCli, MessageRefusesCommas) {
+  Folder dir;
+  for (const char* body : {"tm=44\r\n", "kr=44\r\n", "ht=A,B\r\n"}) {
+    Put(dir.File("f.rv5"), std::string("[RV5]\r\n") + body);
+    const CtlResult r = Ctl(dir, {"message", "f.rv5"});
+    EXPECT_EQ(r.code, 3) << body;
+    EXPECT_EQ(r.out, "") << body;
+    EXPECT_EQ(r.err, "A \",\" karakter nem használható a beállítások között.\n") << body;
+  }
+  // The comma as error character passes.
+  Put(dir.File("f.rv5"), "[RV5]\r\nhk=44\r\n");
+  const CtlResult r = Ctl(dir, {"message", "f.rv5"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out, "<,9600,3,13,13,0,0,0,0,0,44,ERROR,1,0,0,>\n");
+}
+
+TEST(SettingsCli, OddFilesGiveTheDefaults) {
+  Folder dir;
+  std::string binary;
+  for (int i = 0; i < 50000; ++i)
+    binary.push_back(static_cast<char>((i * 37) & 0xFF));
+  const std::vector<std::string> contents = {"", binary, std::string(64, '\0'),
+                                             "\xEF\xBB\xBF[RV5]\r\ntm=44\r\n", "[RV5]\rbd=abc\rpr=\r"};
+  for (const std::string& content : contents) {
+    Put(dir.File("odd.rv5"), content);
+    const CtlResult r = Ctl(dir, {"message", "odd.rv5"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, kDefaultMessage);
+  }
+  // A file that is not there: the defaults, and a note on standard error.
+  const CtlResult r = Ctl(dir, {"message", "missing.rv5"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out, kDefaultMessage);
+  EXPECT_NE(r.err.find("missing.rv5"), std::string::npos);
+}
+
+TEST(SettingsCli, DefaultsKeepTheRestOfAnExistingFile) {
+  Folder dir;
+  Put(dir.File("f.rv5"), "; kept\r\n[RV5]\r\nbd=1\r\nown=x\r\n[Other]\r\na=b\r\n");
+  const CtlResult r = Ctl(dir, {"defaults", "f.rv5"});
+  EXPECT_EQ(r.code, 0);
+  const std::string after = Slurp(dir.File("f.rv5"));
+  EXPECT_EQ(after.rfind("; kept\r\n[RV5]\r\nbd=5\r\nown=x\r\npr=3\r\n", 0), 0u) << after;
+  EXPECT_NE(after.find("\r\nnm=0\r\n[Other]\r\na=b\r\n"), std::string::npos) << after;
+}
+
+TEST(SettingsCli, DefaultsIntoAFileThatCannotBeWritten) {
+  Folder dir;
+  fs::create_directory(dir.File("folder"));
+  for (const char* target : {"no/such/folder/f.rv5", "folder"}) {
+    const CtlResult r = Ctl(dir, {"defaults", target});
+    EXPECT_EQ(r.code, 2) << target;
+    EXPECT_NE(r.err.find(target), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+  }
+}
+
+TEST(SettingsCli, UsageErrors) {
+  Folder dir;
+  const std::vector<std::vector<std::string>> calls = {{"--help"},
+                                                       {"bogus"},
+                                                       {"message", "a.rv5", "b.rv5"},
+                                                       {"message", "--nope"},
+                                                       {"defaults"},
+                                                       {"defaults", "a", "b"},
+                                                       {"defaults", "-x"},
+                                                       {}};
+  for (const auto& call : calls) {
+    const CtlResult r = Ctl(dir, call);
+    EXPECT_EQ(r.code, 1) << (call.empty() ? "" : call[0]);
+    EXPECT_NE(r.err.find("Használat"), std::string::npos);
+    EXPECT_EQ(r.out, "");
+  }
+}
+
+} // namespace
