@@ -1,0 +1,236 @@
+// The association as the desktop's own tools see it: xdg-mime, desktop-file-validate and gio,
+// run against a temporary home. Skipped where the freedesktop tools are not installed.
+#include "fileassoc.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <spawn.h>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+using namespace rv58;
+
+namespace {
+
+std::string ReadText(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool HaveTool(const char* name) {
+  const char* path = std::getenv("PATH");
+  std::string dirs = path ? path : "/usr/bin:/bin";
+  std::size_t start = 0;
+  while (true) {
+    const auto colon = dirs.find(':', start);
+    const std::string dir =
+        dirs.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
+    if (!dir.empty() && ::access((dir + "/" + name).c_str(), X_OK) == 0)
+      return true;
+    if (colon == std::string::npos)
+      return false;
+    start = colon + 1;
+  }
+}
+
+struct ToolRun {
+  int status = -1;
+  std::string out;
+};
+
+// Runs a tool with extra environment variables, collects its standard output and kills it when it
+// overruns the limit.
+ToolRun RunWithEnv(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) {
+  std::vector<std::string> envStore;
+  for (char** e = environ; *e; ++e) {
+    const std::string var = *e;
+    bool replaced = false;
+    for (const auto& x : extraEnv)
+      if (var.substr(0, var.find('=') + 1) == x.substr(0, x.find('=') + 1))
+        replaced = true;
+    if (!replaced)
+      envStore.push_back(var);
+  }
+  envStore.insert(envStore.end(), extraEnv.begin(), extraEnv.end());
+  std::vector<char*> envp, argv;
+  for (auto& v : envStore)
+    envp.push_back(v.data());
+  envp.push_back(nullptr);
+  std::vector<std::string> argStore = args;
+  for (auto& a : argStore)
+    argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  int fds[2];
+  ToolRun run;
+  if (::pipe(fds) != 0)
+    return run;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+  posix_spawn_file_actions_addclose(&actions, fds[0]);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  pid_t pid = -1;
+  const int rc = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(fds[1]);
+  if (rc != 0) {
+    ::close(fds[0]);
+    return run;
+  }
+  ::fcntl(fds[0], F_SETFL, O_NONBLOCK);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  char buf[4096];
+  for (;;) {
+    const ssize_t n = ::read(fds[0], buf, sizeof buf);
+    if (n > 0) {
+      run.out.append(buf, static_cast<std::size_t>(n));
+      continue;
+    }
+    int status = 0;
+    if (n == 0 && ::waitpid(pid, &status, 0) == pid) {
+      run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      break;
+    }
+    if (std::chrono::steady_clock::now() > deadline) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ::close(fds[0]);
+  while (!run.out.empty() && (run.out.back() == '\n' || run.out.back() == ' '))
+    run.out.pop_back();
+  return run;
+}
+
+class AssocTools : public ::testing::Test {
+protected:
+  void SetUp() override {
+    for (const char* tool : {"xdg-mime", "update-mime-database", "update-desktop-database", "gio"})
+      if (!HaveTool(tool))
+        GTEST_SKIP() << tool << " is not installed";
+    char tmpl[] = "/tmp/rv58tools.XXXXXX";
+    ASSERT_NE(::mkdtemp(tmpl), nullptr);
+    root = tmpl;
+    fs::create_directories(root / "home");
+    // A stand-in program (with a space in its folder) that records the arguments it was given.
+    program = root / "my tools/rv58led";
+    fs::create_directories(program.parent_path());
+    std::ofstream(program) << "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \""
+                           << (root / "args.tmp").string() << "\"\nmv \"" << (root / "args.tmp").string()
+                           << "\" \"" << (root / "args.txt").string() << "\"\n";
+    fs::permissions(program, fs::perms::owner_all);
+
+    env.home = (root / "home").string();
+    env.xdgDataHome = (root / "home/.local/share").string();
+    env.xdgConfigHome = (root / "home/.config").string();
+    const char* path = std::getenv("PATH");
+    env.path = path ? path : "";
+    env.executable = program.string();
+    childEnv = {"HOME=" + env.home, "XDG_DATA_HOME=" + env.xdgDataHome,
+                "XDG_CONFIG_HOME=" + env.xdgConfigHome,
+                // xdg-mime asks GIO on a GNOME-like desktop; its generic mode only knows `file`.
+                "XDG_CURRENT_DESKTOP=GNOME", "XDG_DATA_DIRS=/usr/local/share:/usr/share"};
+  }
+  void TearDown() override {
+    std::error_code ec;
+    if (!root.empty())
+      fs::remove_all(root, ec);
+  }
+  fs::path root, program;
+  AssociationEnvironment env;
+  std::vector<std::string> childEnv;
+};
+
+TEST_F(AssocTools, DesktopToolsSeeOurTypeAndOurProgram) {
+  const AssociationResult r = AssociateFileType(env);
+  EXPECT_TRUE(r.mimeDatabaseRefreshed);
+  EXPECT_TRUE(r.desktopDatabaseRefreshed);
+  EXPECT_TRUE(fs::exists(root / "home/.local/share/mime/mime.cache"));
+  EXPECT_NE(ReadText(root / "home/.local/share/applications/mimeinfo.cache")
+                .find("application/x-rv58-settings=rv58led.desktop;"),
+            std::string::npos);
+
+  const fs::path file = root / "Mérleg 1.rv5";
+  std::ofstream(file) << "[RV5]\r\nbd=1\r\n";
+  EXPECT_EQ(RunWithEnv({"xdg-mime", "query", "filetype", file.string()}, childEnv).out,
+            "application/x-rv58-settings");
+  // Globs match regardless of letter case.
+  const fs::path upper = root / "OLD.RV5";
+  std::ofstream(upper) << "[RV5]\r\n";
+  EXPECT_EQ(RunWithEnv({"xdg-mime", "query", "filetype", upper.string()}, childEnv).out,
+            "application/x-rv58-settings");
+  EXPECT_EQ(RunWithEnv({"xdg-mime", "query", "default", "application/x-rv58-settings"}, childEnv).out,
+            "rv58led.desktop");
+
+  if (HaveTool("desktop-file-validate")) {
+    const ToolRun v = RunWithEnv(
+        {"desktop-file-validate", (root / "home/.local/share/applications/rv58led.desktop").string()}, {});
+    EXPECT_EQ(v.status, 0) << v.out;
+  }
+}
+
+TEST_F(AssocTools, OpeningASettingsFileStartsTheProgramWithItsPath) {
+  AssociateFileType(env);
+  const fs::path file = root / "Mérleg 1.rv5";
+  std::ofstream(file) << "[RV5]\r\nbd=1\r\n";
+  const ToolRun open = RunWithEnv({"gio", "open", file.string()}, childEnv);
+  EXPECT_EQ(open.status, 0);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!fs::exists(root / "args.txt") && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(ReadText(root / "args.txt"), file.string() + "\n");
+}
+
+TEST_F(AssocTools, AMissingRefreshToolIsSkippedAndTheFilesStillCount) {
+  env.path = (root / "empty").string();
+  const AssociationResult r = AssociateFileType(env);
+  EXPECT_FALSE(r.mimeDatabaseRefreshed);
+  EXPECT_FALSE(r.desktopDatabaseRefreshed);
+  EXPECT_TRUE(r.mimePackage && r.desktopEntry && r.defaults);
+  EXPECT_FALSE(fs::exists(root / "home/.local/share/mime/mime.cache"));
+}
+
+TEST_F(AssocTools, ARefreshToolThatHangsIsKilledAtTheTimeLimit) {
+  const fs::path bin = root / "slowbin";
+  fs::create_directories(bin);
+  for (const char* name : {"update-mime-database", "update-desktop-database"}) {
+    std::ofstream(bin / name) << "#!/bin/sh\nexec sleep 30\n";
+    fs::permissions(bin / name, fs::perms::owner_all);
+  }
+  env.path = bin.string() + ":/usr/bin:/bin";
+  env.toolTimeout = std::chrono::milliseconds(200);
+  const auto start = std::chrono::steady_clock::now();
+  const AssociationResult r = AssociateFileType(env);
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_FALSE(r.mimeDatabaseRefreshed);
+  EXPECT_FALSE(r.desktopDatabaseRefreshed);
+  EXPECT_TRUE(r.defaults);
+  EXPECT_LT(took, std::chrono::seconds(5));
+}
+
+} // namespace
+
+// Each test program of this folder brings its own main; weak, so that a shared one wins.
+__attribute__((weak)) int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
