@@ -22,10 +22,10 @@ using TFontStyles = unsigned; // set of TFontStyle flags
 // A font as the label sees it: family, size, colour and style. Size is in points; when
 // Height (pixels) is above 0 it is the font's size instead (the window's 13 px link fonts).
 struct TLabelFont {
-  std::string Name;  // family, UTF-8; empty = the toolkit's default family
-  int Size = 8;      // points
-  int Height = 0;    // pixels; 0 = use Size
-  TColor Color = 0;  // $BBGGRR
+  std::string Name; // family, UTF-8; empty = the toolkit's default family
+  int Size = 8;     // points
+  int Height = 0;   // pixels; 0 = use Size
+  TColor Color = 0; // $BBGGRR
   TFontStyles Style = 0;
 
   // Size in points, also for a font given in pixels (at 96 dots per inch).

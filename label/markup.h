@@ -69,8 +69,9 @@ private:
   std::u16string_view s_;
   std::size_t pos_ = 0;
   // After a '<' whose run of skipped '<' and blanks ended at `noTagEnd_` without a tag,
-  // every later '<' of that run fails the same way; remembering it keeps "<<<<...x" linear.
+  // every later '<' of that run ends the same way; remembering it keeps "<<<<...x" linear.
   std::size_t noTagEnd_ = 0;
+  std::size_t runEnd_ = 0; // end of the '<' and blanks skipped by the tag being read
 };
 
 bool IsLabelSpace(char16_t c);

@@ -1,0 +1,543 @@
+#include "markup.h"
+
+#include <array>
+
+namespace rv58 {
+
+namespace {
+
+// A unit above 255 counts as an ordinary letter.
+char16_t Lower(char16_t c) {
+  return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
+}
+bool IsDigit(char16_t c) {
+  return c >= u'0' && c <= u'9';
+}
+bool IsHex(char16_t c) {
+  return IsDigit(c) || (Lower(c) >= u'a' && Lower(c) <= u'f');
+}
+int HexValue(char16_t c) {
+  return IsDigit(c) ? c - u'0' : Lower(c) - u'a' + 10;
+}
+bool IsLetter(char16_t c) {
+  return c > 255 || (Lower(c) >= u'a' && Lower(c) <= u'z');
+}
+bool IsWordChar(char16_t c) {
+  return !IsLabelSpace(c) && c != u'<';
+}
+
+struct TNamedColor {
+  std::u16string_view Name;
+  TColor Value;
+};
+constexpr std::array<TNamedColor, 26> kColorNames{{
+    {u"clblack", 0x000000},   {u"clmaroon", 0x000080},  {u"clgreen", 0x008000},   {u"clolive", 0x008080},
+    {u"clnavy", 0x800000},    {u"clpurple", 0x800080},  {u"clteal", 0x808000},    {u"clgray", 0x808080},
+    {u"clsilver", 0xC0C0C0},  {u"clred", 0x0000FF},     {u"cllime", 0x00FF00},    {u"clyellow", 0x00FFFF},
+    {u"clblue", 0xFF0000},    {u"clfuchsia", 0xFF00FF}, {u"clmagenta", 0xFF00FF}, {u"claqua", 0xFFFF00},
+    {u"clltgray", 0xC0C0C0},  {u"cldkgray", 0x808080},  {u"clwhite", 0xFFFFFF},   {u"clmoneygreen", 0xC0DCC0},
+    {u"clskyblue", 0xF0CAA6}, {u"clcream", 0xF0FBFF},   {u"clmedgray", 0xA4A0A0}, {u"clbrown", 0x17335C},
+    {u"clorange", 0x008CFF},  {u"clpink", 0x9314FF},
+}};
+
+struct TEntity {
+  std::u16string_view Name;
+  char16_t Value;
+};
+constexpr std::array<TEntity, 11> kEntities{{
+    {u"amp", u'&'},
+    {u"bull", u'\u2022'},
+    {u"cent", u'\u00A2'},
+    {u"copy", u'\u00A9'},
+    {u"euro", u'\u20AC'},
+    {u"gt", u'>'},
+    {u"lt", u'<'},
+    {u"nbsp", u' '},
+    {u"ndash", u'\u2013'},
+    {u"reg", u'\u00AE'},
+    {u"trade", u'\u2122'},
+}};
+
+bool EqualsNoCase(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) {
+    return false;
+  }
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (Lower(a[i]) != Lower(b[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+} // namespace
+
+bool IsLabelSpace(char16_t c) {
+  return c == 9 || c == 10 || c == 13 || c == 32;
+}
+
+std::optional<TColor> ColorFromName(std::u16string_view name) {
+  for (const auto& entry : kColorNames) {
+    if (EqualsNoCase(name, entry.Name)) {
+      return entry.Value;
+    }
+  }
+  return std::nullopt;
+}
+
+std::u16string DecodeEntities(std::u16string_view word) {
+  if (word.find(u'&') == std::u16string_view::npos) {
+    return std::u16string(word);
+  }
+  std::u16string out;
+  out.reserve(word.size());
+  std::size_t i = 0;
+  while (i < word.size()) {
+    if (word[i] != u'&') {
+      out.push_back(word[i++]);
+      continue;
+    }
+    const std::size_t stop = word.find_first_of(u";&", i + 1);
+    if (stop == std::u16string_view::npos) {
+      out.append(word.substr(i));
+      break;
+    }
+    if (word[stop] == u'&') {
+      out.append(word.substr(i, stop - i));
+      i = stop;
+      continue;
+    }
+    const std::u16string_view name = word.substr(i + 1, stop - i - 1);
+    if (!name.empty()) {
+      bool known = false;
+      for (const auto& e : kEntities) {
+        if (EqualsNoCase(name, e.Name)) {
+          out.push_back(e.Value);
+          known = true;
+          break;
+        }
+      }
+      if (!known) {
+        out.append(name);
+      }
+    }
+    i = stop + 1;
+  }
+  return out;
+}
+
+void TMarkupTokenizer::ReadWord(std::size_t start, TToken& token) {
+  std::size_t p = start + 1; // the first character belongs to the word whatever it is
+  while (p < s_.size() && IsWordChar(s_[p])) {
+    ++p;
+  }
+  token.Kind = tkWORD;
+  token.Text = DecodeEntities(s_.substr(start, p - start));
+  pos_ = p;
+}
+
+bool TMarkupTokenizer::Next(TToken& token) {
+  token = TToken{};
+  while (pos_ < s_.size()) {
+    const char16_t c = s_[pos_];
+    if (IsLabelSpace(c)) {
+      std::size_t p = pos_;
+      std::u16string text;
+      while (p < s_.size() && IsLabelSpace(s_[p])) {
+        if (s_[p] == 10) {
+          text.push_back(u' ');
+        } else if (s_[p] != 13) {
+          text.push_back(s_[p]);
+        }
+        ++p;
+      }
+      pos_ = p;
+      token.Kind = tkSPACE;
+      token.Text = std::move(text);
+      return true;
+    }
+    if (c != u'<') {
+      ReadWord(pos_, token);
+      return true;
+    }
+    const std::size_t lt = pos_;
+    switch (ReadTag(token)) {
+    case TagResult::Token:
+      return true;
+    case TagResult::AsWord:
+      ReadWord(lt, token);
+      return true;
+    case TagResult::Dropped:
+      token = TToken{};
+      continue;
+    case TagResult::End:
+      token = TToken{};
+      pos_ = s_.size();
+      return false;
+    }
+  }
+  return false;
+}
+
+// A tag went wrong at `wrong`: that character is consumed; a word character right after it
+// makes the whole tag show as typed, anything else drops it.
+TMarkupTokenizer::TagResult TMarkupTokenizer::Wrong(std::size_t lt, std::size_t wrong) {
+  if (wrong >= s_.size()) {
+    return TagResult::End;
+  }
+  const std::size_t next = wrong + 1;
+  if (next < s_.size() && IsWordChar(s_[next])) {
+    // Any '<' of the skipped run would go wrong at the same character.
+    noTagEnd_ = runEnd_;
+    pos_ = lt;
+    return TagResult::AsWord;
+  }
+  pos_ = next;
+  return TagResult::Dropped;
+}
+
+// Tags that take effect only when a character follows their '>'.
+TMarkupTokenizer::TagResult TMarkupTokenizer::CompleteAfter(std::size_t gt, TToken& token) {
+  if (gt + 1 >= s_.size()) {
+    return TagResult::End;
+  }
+  pos_ = gt + 1;
+  (void)token;
+  return TagResult::Token;
+}
+
+// At `p`: an optional single blank and then '>'; on success `p` is at the '>'.
+bool TMarkupTokenizer::ReadValuedEnd(std::size_t& p) const {
+  if (p < s_.size() && IsLabelSpace(s_[p])) {
+    ++p;
+  }
+  return p < s_.size() && s_[p] == u'>';
+}
+
+TMarkupTokenizer::TagResult TMarkupTokenizer::ReadTag(TToken& token) {
+  const std::size_t lt = pos_;
+  const std::size_t n = s_.size();
+  std::size_t p = lt + 1;
+  if (lt < noTagEnd_) {
+    // Inside a run already found to hold no tag.
+    pos_ = lt;
+    return TagResult::AsWord;
+  }
+  while (p < n && (IsLabelSpace(s_[p]) || s_[p] == u'<')) {
+    ++p;
+  }
+  runEnd_ = p;
+  auto at = [&](std::size_t i) -> char16_t { return i < n ? Lower(s_[i]) : char16_t(0); };
+  auto simple = [&](std::size_t gt, int kind) {
+    // Complete at its '>'.
+    if (at(gt) != u'>') {
+      return Wrong(lt, gt);
+    }
+    token.Kind = kind;
+    pos_ = gt + 1;
+    return TagResult::Token;
+  };
+  // A colour value, then the tag's end.
+  auto colour = [&](std::size_t v, int kind) {
+    std::size_t q = v;
+    std::optional<TColor> value;
+    if (at(q) == u'$') {
+      ++q;
+      const std::size_t first = q;
+      while (q < n && IsHex(s_[q])) {
+        ++q;
+      }
+      const std::size_t digits = q - first;
+      if (digits >= 1 && digits <= 6) {
+        TColor x = 0;
+        for (std::size_t i = first; i < q; ++i) {
+          x = x * 16 + TColor(HexValue(s_[i]));
+        }
+        value = x;
+      }
+    } else if (q < n && IsDigit(s_[q])) {
+      const std::size_t first = q;
+      while (q < n && IsDigit(s_[q])) {
+        ++q;
+      }
+      if (q - first <= 8) {
+        TColor x = 0;
+        for (std::size_t i = first; i < q; ++i) {
+          x = x * 10 + TColor(s_[i] - u'0');
+        }
+        value = x & 0xFFFFFF;
+      }
+    } else if (at(q) == u'c') {
+      const std::size_t first = q;
+      ++q;
+      while (q < n && IsLetter(s_[q])) {
+        ++q;
+      }
+      value = ColorFromName(s_.substr(first, q - first));
+    } else {
+      return Wrong(lt, q);
+    }
+    std::size_t gt = q;
+    if (!ReadValuedEnd(gt)) {
+      return Wrong(lt, gt);
+    }
+    if (!value) {
+      pos_ = gt + 1;
+      return TagResult::Dropped;
+    }
+    token.Kind = kind;
+    token.Value = std::int32_t(*value);
+    return CompleteAfter(gt, token);
+  };
+  // A decimal number of up to `maxDigits`, or with `allowHex` "$" and up to 4 hex digits.
+  auto number = [&](std::size_t v, int kind, std::size_t maxDigits, bool allowHex) {
+    std::size_t q = v;
+    std::optional<std::int32_t> value;
+    if (allowHex && at(q) == u'$') {
+      ++q;
+      const std::size_t first = q;
+      while (q < n && IsHex(s_[q])) {
+        ++q;
+      }
+      if (q - first >= 1 && q - first <= 4) {
+        std::int32_t x = 0;
+        for (std::size_t i = first; i < q; ++i) {
+          x = x * 16 + HexValue(s_[i]);
+        }
+        value = x;
+      }
+    } else if (q < n && IsDigit(s_[q])) {
+      const std::size_t first = q;
+      while (q < n && IsDigit(s_[q])) {
+        ++q;
+      }
+      if (q - first <= maxDigits) {
+        std::int32_t x = 0;
+        for (std::size_t i = first; i < q; ++i) {
+          x = x * 10 + (s_[i] - u'0');
+        }
+        value = x;
+      }
+    } else {
+      return Wrong(lt, q);
+    }
+    std::size_t gt = q;
+    if (!ReadValuedEnd(gt)) {
+      return Wrong(lt, gt);
+    }
+    if (!value) {
+      pos_ = gt + 1;
+      return TagResult::Dropped;
+    }
+    token.Kind = kind;
+    token.Value = *value;
+    return CompleteAfter(gt, token);
+  };
+
+  const char16_t first = at(p);
+  switch (first) {
+  case u'b':
+    if (at(p + 1) == u'r') {
+      return simple(p + 2, tkBREAK);
+    }
+    if (at(p + 1) == u'c') {
+      return at(p + 2) == u':' ? colour(p + 3, tkBGPUSH) : Wrong(lt, p + 2);
+    }
+    return simple(p + 1, tkBOLDON);
+  case u'i':
+    return simple(p + 1, tkITALICON);
+  case u'u':
+    return simple(p + 1, tkUNDERLINEON);
+  case u's':
+    return simple(p + 1, tkSTRIKEON);
+  case u'c':
+    return at(p + 1) == u':' ? colour(p + 2, tkCOLORPUSH) : Wrong(lt, p + 1);
+  case u'f':
+    if (at(p + 1) == u'c') {
+      return at(p + 2) == u':' ? colour(p + 3, tkCOLORPUSH) : Wrong(lt, p + 2);
+    }
+    if (at(p + 1) == u's') {
+      return at(p + 2) == u':' ? number(p + 3, tkSIZEPUSH, 3, false) : Wrong(lt, p + 2);
+    }
+    return Wrong(lt, p + 1);
+  case u'a':
+    if (at(p + 1) == u'>') {
+      token.Kind = tkLINKSTART;
+      pos_ = p + 2;
+      return TagResult::Token;
+    }
+    if (at(p + 1) == u':') {
+      const std::size_t gt = s_.find(u'>', p + 2);
+      if (gt == std::u16string_view::npos) {
+        return TagResult::End;
+      }
+      std::size_t b = p + 2;
+      std::size_t e = gt;
+      while (b < e && IsLabelSpace(s_[b])) {
+        ++b;
+      }
+      while (e > b && IsLabelSpace(s_[e - 1])) {
+        --e;
+      }
+      token.Kind = tkLINKSTART;
+      token.Text = std::u16string(s_.substr(b, e - b));
+      pos_ = gt + 1;
+      return TagResult::Token;
+    }
+    return Wrong(lt, p + 1);
+  case u't':
+    if (at(p + 1) == u'>') {
+      token.Kind = tkTAB;
+      return CompleteAfter(p + 1, token);
+    }
+    if (at(p + 1) == u':') {
+      return number(p + 2, tkTAB, 4, true);
+    }
+    // Only a lower-case "f" makes the indenting tab.
+    if (p + 1 < n && s_[p + 1] == u'f') {
+      return at(p + 2) == u':' ? number(p + 3, tkTABINDENT, 4, true) : Wrong(lt, p + 2);
+    }
+    return Wrong(lt, p + 1);
+  case u'd':
+    if (at(p + 1) != u's') {
+      return Wrong(lt, p + 1);
+    }
+    if (at(p + 2) != u'p') {
+      return Wrong(lt, p + 2);
+    }
+    if (at(p + 3) != u'>') {
+      return Wrong(lt, p + 3);
+    }
+    token.Kind = tkDSP;
+    return CompleteAfter(p + 3, token);
+  case u'/': {
+    std::size_t q = p + 1;
+    while (q < n && IsLabelSpace(s_[q])) {
+      ++q;
+    }
+    switch (at(q)) {
+    case u'b':
+      if (at(q + 1) == u'c') {
+        return simple(q + 2, tkBGPOP);
+      }
+      return simple(q + 1, tkBOLDOFF);
+    case u'i':
+      return simple(q + 1, tkITALICOFF);
+    case u'u':
+      return simple(q + 1, tkUNDERLINEOFF);
+    case u's':
+      return simple(q + 1, tkSTRIKEOFF);
+    case u'c':
+      return simple(q + 1, tkCOLORPOP);
+    case u'a':
+      return simple(q + 1, tkLINKEND);
+    case u'f':
+      if (at(q + 1) == u'c') {
+        return simple(q + 2, tkCOLORPOP);
+      }
+      if (at(q + 1) == u's') {
+        return simple(q + 2, tkSIZEPOP);
+      }
+      return Wrong(lt, q + 1);
+    default:
+      noTagEnd_ = p;
+      pos_ = lt;
+      return TagResult::AsWord;
+    }
+  }
+  default:
+    // Not the start of any tag: the '<' is an ordinary character. Every '<' of the run just
+    // skipped would end the same way.
+    noTagEnd_ = p;
+    pos_ = lt;
+    return TagResult::AsWord;
+  }
+}
+
+std::optional<std::u16string> DecodeUtf8Strict(std::string_view bytes) {
+  std::u16string out;
+  out.reserve(bytes.size());
+  std::size_t i = 0;
+  const std::size_t n = bytes.size();
+  while (i < n) {
+    const unsigned char b0 = static_cast<unsigned char>(bytes[i]);
+    if (b0 < 0x80) {
+      out.push_back(char16_t(b0));
+      ++i;
+      continue;
+    }
+    int len = 0;
+    char32_t cp = 0;
+    char32_t min = 0;
+    if ((b0 & 0xE0) == 0xC0) {
+      len = 2;
+      cp = b0 & 0x1F;
+      min = 0x80;
+    } else if ((b0 & 0xF0) == 0xE0) {
+      len = 3;
+      cp = b0 & 0x0F;
+      min = 0x800;
+    } else if ((b0 & 0xF8) == 0xF0) {
+      len = 4;
+      cp = b0 & 0x07;
+      min = 0x10000;
+    } else {
+      return std::nullopt;
+    }
+    if (n - i < std::size_t(len)) {
+      return std::nullopt;
+    }
+    for (int k = 1; k < len; ++k) {
+      const unsigned char b = static_cast<unsigned char>(bytes[i + k]);
+      if ((b & 0xC0) != 0x80) {
+        return std::nullopt;
+      }
+      cp = (cp << 6) | (b & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+      return std::nullopt;
+    }
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out.push_back(char16_t(0xD800 + (cp >> 10)));
+      out.push_back(char16_t(0xDC00 + (cp & 0x3FF)));
+    } else {
+      out.push_back(char16_t(cp));
+    }
+    i += std::size_t(len);
+  }
+  return out;
+}
+
+std::string EncodeUtf8(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char32_t cp = text[i];
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+      cp = 0xFFFD;
+    }
+    if (cp < 0x80) {
+      out.push_back(char(cp));
+    } else if (cp < 0x800) {
+      out.push_back(char(0xC0 | (cp >> 6)));
+      out.push_back(char(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+      out.push_back(char(0xE0 | (cp >> 12)));
+      out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(char(0x80 | (cp & 0x3F)));
+    } else {
+      out.push_back(char(0xF0 | (cp >> 18)));
+      out.push_back(char(0x80 | ((cp >> 12) & 0x3F)));
+      out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(char(0x80 | (cp & 0x3F)));
+    }
+  }
+  return out;
+}
+
+} // namespace rv58
