@@ -120,7 +120,10 @@ TPortNameTable::TPortNameTable(const TPortSystem& sys, const std::vector<TExplic
 }
 
 std::string TPortNameTable::Identity(const std::string& path) const {
-  return ResolvePath(root_, path).value_or(path);
+  // Listing asks for every device twice (building, then numbering); resolving walks the path.
+  if (const auto it = identities_.find(path); it != identities_.end())
+    return it->second;
+  return identities_.emplace(path, ResolvePath(root_, path).value_or(path)).first->second;
 }
 
 std::string TPortNameTable::PathOf(int number) const {

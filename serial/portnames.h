@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -69,9 +70,10 @@ private:
   std::string Identity(const std::string& path) const;
 
   std::string root_;
-  std::array<std::string, kMaxPortNumber + 1> path_{};      // index = port number
-  std::array<bool, kMaxPortNumber + 1> explicit_{};         // owned by a "Ports" entry
-  std::vector<std::pair<std::string, int>> numberOfDevice_; // identity -> number
+  std::array<std::string, kMaxPortNumber + 1> path_{};              // index = port number
+  std::array<bool, kMaxPortNumber + 1> explicit_{};                 // owned by a "Ports" entry
+  std::vector<std::pair<std::string, int>> numberOfDevice_;         // identity -> number
+  mutable std::unordered_map<std::string, std::string> identities_; // path -> identity, resolved once
 };
 
 // The explicit entries the program uses, loaded from the preferences file.

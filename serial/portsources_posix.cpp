@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <filesystem>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -34,15 +35,6 @@ bool Exists(const std::string& path) {
   return ::lstat(path.c_str(), &st) == 0;
 }
 
-std::optional<std::string> RealPath(const std::string& path) {
-  char* resolved = ::realpath(path.c_str(), nullptr);
-  if (!resolved)
-    return std::nullopt;
-  std::string result(resolved);
-  std::free(resolved);
-  return result;
-}
-
 std::string BaseName(const std::string& path) {
   const auto slash = path.rfind('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -59,6 +51,21 @@ std::optional<std::string> ReadLink(const std::string& path) {
   if (n < 0)
     return std::nullopt;
   return std::string(buffer.data(), static_cast<std::size_t>(n));
+}
+
+// Where a sysfs link points. Its target is relative and runs through real folders only, so
+// joining it to the link's folder is exact, and far cheaper than realpath()'s walk of every
+// component on a deep device path.
+std::optional<std::string> FollowSysfsLink(const std::string& link) {
+  const auto target = ReadLink(link);
+  if (!target)
+    return std::nullopt;
+  std::filesystem::path joined = (*target)[0] == '/' ? std::filesystem::path(*target)
+                                                     : std::filesystem::path(link).parent_path() / *target;
+  std::string result = joined.lexically_normal().string();
+  while (result.size() > 1 && result.back() == '/')
+    result.pop_back();
+  return result;
 }
 
 // A sysfs attribute: one short line. Attributes are small; 4 KiB is what sysfs hands out at most.
@@ -347,24 +354,23 @@ std::optional<std::string> ResolvePath(const std::string& root, const std::strin
 std::vector<TPortDevice> ListSysfsDevices(const TPortSystem& sys, bool* readable) {
   const std::string prefix = RootPrefix(sys.root);
   const std::string classDir = prefix + "/sys/class/tty";
-  const std::string sysDevices = RealPath(prefix + "/sys/devices").value_or(prefix + "/sys/devices");
+  const std::string sysDevices = prefix + "/sys/devices";
   std::vector<TPortDevice> devices;
   for (const auto& name : SortedEntries(classDir, readable)) {
     const std::string entry = classDir + "/" + name;
-    if (const auto link = ReadLink(entry); link && link->find("/virtual/") != std::string::npos)
+    const auto link = ReadLink(entry);
+    if (link && link->find("/virtual/") != std::string::npos)
       continue; // consoles, ptmx, pseudo-terminals: not serial hardware
-    if (!Exists(entry + "/device"))
-      continue;
-    const auto ttyDir = RealPath(entry);
-    const auto deviceDir = RealPath(entry + "/device");
-    if (!ttyDir || !deviceDir)
-      continue;
-    const std::string devicePath = "/dev/" + DevNameOf(*ttyDir, name);
+    const std::string ttyDir = link ? FollowSysfsLink(entry).value_or(entry) : entry;
+    const auto deviceDir = FollowSysfsLink(ttyDir + "/device");
+    if (!deviceDir)
+      continue; // no hardware behind it
+    const std::string devicePath = "/dev/" + DevNameOf(ttyDir, name);
 
     // A serial-core port reports its UART type; 0 is a slot the 8250 driver reserves without a
     // UART behind it. The type, not the bus or the driver, tells: those changed in 2023.
     std::optional<int> uartType;
-    const std::string typeFile = *ttyDir + "/type";
+    const std::string typeFile = ttyDir + "/type";
     if (Exists(typeFile)) {
       if (const auto text = ReadAttribute(typeFile))
         uartType = TryStrToInt(*text);
@@ -373,7 +379,7 @@ std::vector<TPortDevice> ListSysfsDevices(const TPortSystem& sys, bool* readable
       if (uartType && *uartType == 0)
         continue;
     }
-    devices.push_back({devicePath, DescribeDevice(*ttyDir, *deviceDir, uartType, sysDevices, devicePath)});
+    devices.push_back({devicePath, DescribeDevice(ttyDir, *deviceDir, uartType, sysDevices, devicePath)});
   }
   return devices;
 }

@@ -1,0 +1,68 @@
+// Port detection: a fake machine with 64 serial devices, and this machine (read-only: the UART
+// probe is replaced so that no device is ever opened).
+#include "../../tests/serial/portdetect_faketree.h"
+#include "unitportdetect.h"
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+using rv58::test::FakeSystem;
+
+// 64 serial devices: 32 8250 slots (4 with a UART), 16 USB adapters, 8 modems, 8 Bluetooth ports,
+// beside 64 virtual consoles, with their /dev nodes and a few by-id links.
+FakeSystem& SixtyFourDevices() {
+  static FakeSystem fake;
+  static bool built = false;
+  if (!built) {
+    for (int line = 0; line < 32; ++line)
+      fake.Serial8250Slot(line, line < 4 ? 4 : 0);
+    for (int n = 0; n < 16; ++n)
+      fake.UsbSerial("1-" + std::to_string(n + 1), "ttyUSB" + std::to_string(n), "FT232R USB UART", "FTDI");
+    for (int n = 0; n < 8; ++n)
+      fake.UsbAcm("2-" + std::to_string(n + 1), "ttyACM" + std::to_string(n), "Arduino Uno", "Arduino SA");
+    for (int n = 0; n < 8; ++n)
+      fake.Rfcomm(n, "00:1A:7D:DA:71:1" + std::to_string(n), n + 1);
+    for (int n = 0; n < 64; ++n)
+      fake.VirtualTty("tty" + std::to_string(n));
+    for (int n = 0; n < 16; ++n)
+      fake.Node("ttyUSB" + std::to_string(n));
+    fake.Link("dev/serial/by-id/usb-FTDI_A", "dev/ttyUSB3");
+    built = true;
+  }
+  return fake;
+}
+
+void BM_DetectPorts_FakeTree64(benchmark::State& state) {
+  auto& fake = SixtyFourDevices();
+  const auto sys = fake.System();
+  const auto explicitPorts = rv58::ParseExplicitPorts({{"COM3", "/dev/serial/by-id/usb-FTDI_A"}});
+  std::array<rv58::TDetectedPort, rv58::kMaxPortNumber> table;
+  int found = 0;
+  for (auto _ : state) {
+    rv58::DetectPortsOn(sys, explicitPorts, table, 255);
+    benchmark::DoNotOptimize(table.data());
+  }
+  for (const auto& entry : table)
+    found += entry.Description.empty() ? 0 : 1;
+  state.counters["ports"] = found;
+}
+BENCHMARK(BM_DetectPorts_FakeTree64)->Unit(benchmark::kMicrosecond);
+
+void BM_DetectPorts_ThisMachine(benchmark::State& state) {
+  rv58::TPortSystem sys; // root "/", no probe: never opens a device
+  std::array<rv58::TDetectedPort, rv58::kMaxPortNumber> table;
+  for (auto _ : state) {
+    rv58::DetectPortsOn(sys, {}, table, 255);
+    benchmark::DoNotOptimize(table.data());
+  }
+  int found = 0;
+  for (const auto& entry : table)
+    found += entry.Description.empty() ? 0 : 1;
+  state.counters["ports"] = found;
+}
+BENCHMARK(BM_DetectPorts_ThisMachine)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
