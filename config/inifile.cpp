@@ -536,6 +536,21 @@ bool TIniFile::WriteString(std::string_view section, std::string_view key, std::
                   [&](const std::string& text) { return ini::SetValue(text, section, key, value); });
 }
 
+bool TIniFile::WriteValues(std::string_view section,
+                           const std::vector<std::pair<std::string, std::string>>& values) {
+  if (ini::TrimSpaces(section).empty())
+    return false;
+  for (const auto& entry : values)
+    if (ini::TrimSpaces(entry.first).empty())
+      return false;
+  return EditFile(fileName_, [&](const std::string& text) {
+    std::string edited = text;
+    for (const auto& [key, value] : values)
+      edited = ini::SetValue(edited, section, key, value);
+    return edited;
+  });
+}
+
 bool TIniFile::WriteInteger(std::string_view section, std::string_view key, std::int32_t value) {
   return WriteString(section, key, std::to_string(value));
 }

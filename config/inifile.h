@@ -91,6 +91,10 @@ public:
   bool WriteInteger(std::string_view section, std::string_view key, std::int32_t value); // decimal
   bool WriteBool(std::string_view section, std::string_view key, bool value);            // "1" / "0"
 
+  // WriteString for each (key, value) in order, as one replacement of the file: every key is
+  // written or, when the file cannot be written, none is.
+  bool WriteValues(std::string_view section, const std::vector<std::pair<std::string, std::string>>& values);
+
   // Key names of the first matching section in file order (duplicates included; comments and
   // lines without "=" left out). Empty when the file or section is missing.
   std::vector<std::string> ReadSection(std::string_view section) const;

@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fstream>
 #include <functional>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace {
@@ -90,6 +92,31 @@ TEST(Savefile, ReportsAFileThatCannotBeWritten) {
   TIniFile readOnly(dir.File("ro.rv5"));
   EXPECT_FALSE(rv58::savefile(Defaults("COM1"), readOnly));
   EXPECT_EQ(ReadBytes(dir.File("ro.rv5")), "[RV5]\r\nbd=1\r\n");
+}
+
+TEST(Savefile, AFailedSaveKeepsTheOldSettingsWhole) {
+  // A full disk, simulated by a file size limit: no key of the new settings may land alone.
+  TempDir dir;
+  const std::string before = std::string(kDefaultFileLines) + std::string(8000, ';') + "\r\n";
+  WriteBytes(dir.File("f.rv5"), before);
+  TIniFile file(dir.File("f.rv5"));
+  DisplaySettings s = Defaults("COM3");
+  s.SetBd(0);
+  s.SetNm(true);
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = 4096;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  const bool saved_ok = rv58::savefile(s, file);
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_FALSE(saved_ok);
+  EXPECT_EQ(ReadBytes(dir.File("f.rv5")), before);
+  ASSERT_TRUE(rv58::savefile(s, file));
+  EXPECT_EQ(file.ReadInteger("RV5", "bd", 99), 0);
+  EXPECT_EQ(file.ReadInteger("RV5", "nm", 99), 1);
 }
 
 TEST(Savefile, UnchosenListsAndOneLineTexts) {
