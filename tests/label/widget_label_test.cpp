@@ -211,6 +211,10 @@ TEST_F(LabelWidgetTest, QtColoursAndFontsConvert) {
 } // namespace
 
 int main(int argc, char** argv) {
+  // Headless always, also when the test list is read at build time.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  }
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
