@@ -87,6 +87,9 @@ public:
 
   // The model, for inspection (tokens, lines, links, link rectangles).
   const TMDLabelCore& Core() const { return core_; }
+  // Lays out again at the current size. A visible label does this by itself when its width
+  // changes; a hidden one gets Qt's resize event only when shown, so call this after
+  // resizing a hidden label when its new height is needed at once.
   void LayoutLines();
 
   QSize sizeHint() const override;

@@ -178,6 +178,19 @@ TEST_F(LabelWidgetTest, SizesItselfToItsText) {
   label.resize(60, label.height());
   EXPECT_GT(label.Core().Lines().size(), 2u);
   EXPECT_EQ(label.height(), label.TextHeight());
+
+  // Hidden: the new width counts once laid out.
+  TMDLabel hidden;
+  hidden.SetAutoSizeWidth(false);
+  hidden.SetCaptionUTF8(kDeviceCaption);
+  hidden.resize(1000, hidden.height());
+  hidden.LayoutLines();
+  ASSERT_EQ(hidden.Core().Lines().size(), 2u);
+  const int oneLine = hidden.Core().Lines()[0]->Height;
+  hidden.resize(60, hidden.height());
+  hidden.LayoutLines();
+  EXPECT_GT(hidden.Core().Lines().size(), 2u);
+  EXPECT_GT(hidden.height(), 2 * oneLine);
 }
 
 TEST_F(LabelWidgetTest, LinkStyleHandlerGetsWindows1250TextAndMayRestyle) {
