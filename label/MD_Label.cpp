@@ -230,6 +230,11 @@ void TMDLabel::Rebuild() {
 }
 
 void TMDLabel::LayoutLines() {
+  // A hidden widget gets its resize event only when shown; take its size from here too.
+  if (!applyingSize_) {
+    core_.Width = width();
+    core_.Height = height();
+  }
   ApplyLayoutResult(core_.LayoutLines());
 }
 
