@@ -1,6 +1,7 @@
 #include "Unit1.h"
 
 #include "navtree.h"
+#include "pagecontrol.h"
 #include "preferences.h"
 #include "prefspath.h"
 #include "richlabel.h"
@@ -20,14 +21,13 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QStackedLayout>
-#include <QStackedWidget>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QTextCursor>
@@ -110,7 +110,8 @@ QString FromLocalPath(const std::string& path) {
   return QFile::decodeName(QByteArray::fromStdString(path));
 }
 
-QLabel* AddLabel(TAnchors* anchors, QWidget* page, const QString& text, int x, int y, const char* name = nullptr) {
+QLabel* AddLabel(TAnchors* anchors, QWidget* page, const QString& text, int x, int y,
+                 const char* name = nullptr) {
   auto* label = new QLabel(text, page);
   if (name != nullptr) {
     label->setObjectName(QString::fromLatin1(name));
@@ -139,7 +140,7 @@ QComboBox* AddList(TAnchors* anchors, QWidget* page, const char* name, int x, in
   return list;
 }
 
-QWidget* NewPage(QStackedWidget* pages, const char* name, const QString& caption) {
+QWidget* NewPage(TPageControl* pages, const char* name, const QString& caption) {
   auto* page = new QWidget;
   page->setObjectName(QString::fromLatin1(name));
   page->setWindowTitle(caption); // the internal caption; no tab shows it
@@ -147,7 +148,7 @@ QWidget* NewPage(QStackedWidget* pages, const char* name, const QString& caption
   QPalette palette = page->palette();
   palette.setColor(QPalette::Window, Qt::white);
   page->setPalette(palette);
-  pages->addWidget(page);
+  pages->AddPage(page);
   return page;
 }
 
@@ -263,12 +264,10 @@ void Trvform::CreateFrame() {
   Panel1->setPalette(white);
   Panel1->installEventFilter(this);
 
-  page1 = new QStackedWidget(Panel1);
-  page1->setObjectName(QStringLiteral("page1"));
-  page1->setFrameShape(QFrame::NoFrame);
   // The page control lies 4 pixels outside the page area on every side, which hides its own
   // border; the pages keep the page area's size.
-  page1->layout()->setContentsMargins(4, 4, 4, 4);
+  page1 = new TPageControl(Panel1);
+  page1->setObjectName(QStringLiteral("page1"));
 
   PopupMenu1 = new QMenu(this);
   PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
@@ -290,9 +289,9 @@ void Trvform::CreateTree() {
     return tree1CustomDrawItem(item, selected, hot);
   };
   auto* first = new QTreeWidgetItem(tree1, QStringList(QStringLiteral("A kijelző beállításai")));
-  for (const char* text : {"Adatkapcsolat", "Karakterek", "Karakterek levágása", "Kijelző betűtípus",
-                           "Kijelző fényerő", "Tizedespont helye", "Automatikus kikapcsolás", "Hibakezelés",
-                           "Órakijelzés"}) {
+  for (const char* text :
+       {"Adatkapcsolat", "Karakterek", "Karakterek levágása", "Kijelző betűtípus", "Kijelző fényerő",
+        "Tizedespont helye", "Automatikus kikapcsolás", "Hibakezelés", "Órakijelzés"}) {
     new QTreeWidgetItem(first, QStringList(QString::fromUtf8(text)));
   }
   new QTreeWidgetItem(tree1, QStringList(QStringLiteral("Feltöltés a kijelzőre")));
@@ -407,9 +406,10 @@ void Trvform::CreateCharactersPage(QWidget* page) {
   AddLabel(a, page, QStringLiteral("Kötelező karakter:"), 218, 16);
   kr = AddList(a, page, "kr", 218, 40, 127, {});
   AddHelp(a, page,
-          QStringLiteral("A mérleg által küldött adat záró karaktere, illetve akkor tekinthető érvényesnek a kapott "
-                         "adat, ha tartalmazza az itt beállított karaktert. Általában megeggyezik a záró "
-                         "karakterrel."),
+          QStringLiteral(
+              "A mérleg által küldött adat záró karaktere, illetve akkor tekinthető érvényesnek a kapott "
+              "adat, ha tartalmazza az itt beállított karaktert. Általában megeggyezik a záró "
+              "karakterrel."),
           18, 88, 647, 137);
 }
 
@@ -419,8 +419,9 @@ void Trvform::CreateCutPage(QWidget* page) {
   le = AddList(a, page, "le", 18, 40, 127, ToQtList(LevagasItems()));
   AddLabel(a, page, QStringLiteral("Levágás (hátulról):"), 170, 16);
   lh = AddList(a, page, "lh", 170, 40, 127, ToQtList(LevagasItems()));
-  AddHelp(a, page, QStringLiteral("A mérleg által küldött adat elejéről vagy végéről levágandó karakterek száma."),
-          18, 88, 647, 49);
+  AddHelp(a, page,
+          QStringLiteral("A mérleg által küldött adat elejéről vagy végéről levágandó karakterek száma."), 18,
+          88, 647, 49);
   nm = new QCheckBox(QStringLiteral("0 maszkolás levágása (pl. 000123 -> 123)"), page);
   nm->setObjectName(QStringLiteral("nm"));
   a->Place(nm, QRect(16, 136, 625, 17));
@@ -439,14 +440,16 @@ void Trvform::CreateSimpleListPage(QWidget* page, const QString& caption, QCombo
 
 void Trvform::CreateAutoOffPage(QWidget* page) {
   auto* a = new TAnchors(page, kDesignedPage);
-  au = new QCheckBox(QStringLiteral("Automatikus kikapcsolás, ha nincs bejövő érvényes adat (5 másodperc)"), page);
+  au = new QCheckBox(QStringLiteral("Automatikus kikapcsolás, ha nincs bejövő érvényes adat (5 másodperc)"),
+                     page);
   au->setObjectName(QStringLiteral("au"));
   au->setChecked(true);
   a->Place(au, QRect(16, 24, 649, 29), akLeft | akTop | akRight);
   AddHelp(a, page,
-          QStringLiteral("A kijelző elsötétül ha nincs érvényes bejövő adat, vagy az utolsó érvényeset megjelenítve "
-                         "hagyja. Érvényes adat érkezésekor (pl a mérleg bekapcsolásakor) automatikusan folytatja a "
-                         "megjelenítést."),
+          QStringLiteral(
+              "A kijelző elsötétül ha nincs érvényes bejövő adat, vagy az utolsó érvényeset megjelenítve "
+              "hagyja. Érvényes adat érkezésekor (pl a mérleg bekapcsolásakor) automatikusan folytatja a "
+              "megjelenítést."),
           18, 88, 647, 137);
 }
 
@@ -461,8 +464,9 @@ void Trvform::CreateErrorPage(QWidget* page) {
   ht->installEventFilter(this);
   a->Place(ht, QRect(168, 40, 129, 22));
   AddHelp(a, page,
-          QStringLiteral("Amennyiben az itt megadott karakter szerepel a kapott adatban, megjeleníti a szöveget."), 18,
-          88, 647, 137);
+          QStringLiteral(
+              "Amennyiben az itt megadott karakter szerepel a kapott adatban, megjeleníti a szöveget."),
+          18, 88, 647, 137);
 }
 
 void Trvform::CreateClockPage(QWidget* page) {
@@ -473,8 +477,9 @@ void Trvform::CreateClockPage(QWidget* page) {
   ora->SetItemIndex(0);
   a->Place(ora, QRect(16, 48, 497, 193));
   AddHelp(a, page,
-          QStringLiteral("Az \"Automatikus kikapcsolás\" funkció felülbírálja az itt beállítottakat. A pontos időt "
-                         "egy másik programban lehet beállítani !"),
+          QStringLiteral(
+              "Az \"Automatikus kikapcsolás\" funkció felülbírálja az itt beállítottakat. A pontos időt "
+              "egy másik programban lehet beállítani !"),
           18, 272, 647, 137);
 }
 
@@ -496,10 +501,11 @@ void Trvform::CreateUploadPage(QWidget* page) {
   labelOptions.autoSizeWidth = false;
   MDLabel3 = CreateRichLabel(
       Panel3, "MDLabel3",
-      QStringLiteral("A beállításokat és a kijelzőtesztet <b>CSAK a kijelző (újra)indítása utáni 6 másodpercben "
-                     "lehet feltölteni, amikor azon a tesztkijelzés látható.</b> Sikeres kitöltés után az \"OK, "
-                     "SAVE\" felirat jelenik meg, majd normál üzemmódba lép. A kijelző tesztelésekor az összes LED "
-                     "bekapcsol 30 mpercre. A beállítások ekkor nem módosulnak."),
+      QStringLiteral(
+          "A beállításokat és a kijelzőtesztet <b>CSAK a kijelző (újra)indítása utáni 6 másodpercben "
+          "lehet feltölteni, amikor azon a tesztkijelzés látható.</b> Sikeres kitöltés után az \"OK, "
+          "SAVE\" felirat jelenik meg, majd normál üzemmódba lép. A kijelző tesztelésekor az összes LED "
+          "bekapcsol 30 mpercre. A beállítások ekkor nem módosulnak."),
       labelOptions, {});
   MDLabel3->move(1, 1);
   Panel3Resize();
@@ -524,23 +530,24 @@ void Trvform::CreateInfoPage(QWidget* page) {
   Memo1->setReadOnly(true);
   Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
   a->Place(Memo1, QRect(16, 40, 641, 193), akLeft | akTop | akRight);
-  MDLabel4 = CreateRichLabel(page, "MDLabel4",
-                             QStringLiteral("Az <a>eszközkezelő indítása</a><br>A .rv5 <a>file társítása</a> a programhoz"),
-                             {}, [this](int link) { MDLabel4LinkClicked(link); });
+  MDLabel4 = CreateRichLabel(
+      page, "MDLabel4",
+      QStringLiteral("Az <a>eszközkezelő indítása</a><br>A .rv5 <a>file társítása</a> a programhoz"), {},
+      [this](int link) { MDLabel4LinkClicked(link); });
   MDLabel4->move(17, 240);
   Label27 = AddLabel(a, page, QStringLiteral("Programverzió:"), 17, 296, "Label27");
   Label28 = AddLabel(a, page, QStringLiteral("0.2"), 192, 296, "Label28");
   Label29 = AddLabel(a, page, QStringLiteral("Terméktámogatás:"), 17, 320, "Label29");
   RichLabelOptions small;
   small.linkPixelSize = 11;
-  MDLabel1 = CreateRichLabel(page, "MDLabel1", QStringLiteral("<a>%1</a>").arg(QLatin1String(kSupportPage)), small,
-                             [this](int link) { MDLabel1LinkClicked(link); });
+  MDLabel1 = CreateRichLabel(page, "MDLabel1", QStringLiteral("<a>%1</a>").arg(QLatin1String(kSupportPage)),
+                             small, [this](int link) { MDLabel1LinkClicked(link); });
   MDLabel1->move(192, 322);
 }
 
 void Trvform::FormCreate() {
-  FormResize();                                // 1
-  page1->setCurrentIndex(page1->currentIndex()); // 2: the page control shows no tab row at all
+  FormResize(); // 1
+  // 2: the page control has no tab row to hide.
   tree1->expandRecursively(tree1->model()->index(0, 0)); // 3: the first root and all below it
   for (QTreeWidgetItemIterator it(tree1); *it != nullptr; ++it) {
     (*it)->setSizeHint(0, QSize(0, 40)); // 4
@@ -906,7 +913,8 @@ void Trvform::Button1Click() {
 
 bool Trvform::htKeyPress(QKeyEvent* event) {
   const QString text = event->text();
-  if (text.size() == 1 && text.at(0).unicode() < 0x80 && !HtKeyAccepted(static_cast<char>(text.at(0).unicode()))) {
+  if (text.size() == 1 && text.at(0).unicode() < 0x80 &&
+      !HtKeyAccepted(static_cast<char>(text.at(0).unicode()))) {
     return true; // swallowed
   }
   const QString upper = text.toUpper();
@@ -933,7 +941,8 @@ void Trvform::StoreDialogFolder(std::string_view key, const QString& chosenFile)
 }
 
 void Trvform::mentbuttonClick() {
-  const TWindowDialogs::FileRequest request{DialogFolder(kLastSaveDirKey), kSettingsFilter, QStringLiteral("rv5")};
+  const TWindowDialogs::FileRequest request{DialogFolder(kLastSaveDirKey), kSettingsFilter,
+                                            QStringLiteral("rv5")};
   const std::optional<QString> chosen = env_.dialogs->SaveFileName(this, request);
   if (!chosen) {
     return;
@@ -946,7 +955,8 @@ void Trvform::mentbuttonClick() {
 }
 
 void Trvform::megnyitbuttonClick() {
-  const TWindowDialogs::FileRequest request{DialogFolder(kLastOpenDirKey), kSettingsFilter, QStringLiteral("rv5")};
+  const TWindowDialogs::FileRequest request{DialogFolder(kLastOpenDirKey), kSettingsFilter,
+                                            QStringLiteral("rv5")};
   const std::optional<QString> chosen = env_.dialogs->OpenFileName(this, request);
   if (!chosen) {
     return;

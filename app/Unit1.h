@@ -22,7 +22,6 @@ class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
-class QStackedWidget;
 class QToolBar;
 class QToolButton;
 class QTreeWidgetItem;
@@ -30,15 +29,16 @@ class QTreeWidgetItem;
 namespace rv58 {
 
 class TNavigationTree;
+class TPageControl;
 class TRadioGroup;
 class TTitleBar;
 
 // What the main window needs from its surroundings. The program takes the defaults; tests point
 // the preferences at a temporary folder, answer the dialogs and list their own ports.
 struct TrvformEnvironment {
-  std::string preferencesFile;     // empty: the preferences location rule of this process
-  std::string defaultDialogFolder; // empty: the default folder rule of this process
-  QStringList arguments;           // the command line with the program's own name first
+  std::string preferencesFile;             // empty: the preferences location rule of this process
+  std::string defaultDialogFolder;         // empty: the default folder rule of this process
+  QStringList arguments;                   // the command line with the program's own name first
   std::shared_ptr<TWindowDialogs> dialogs; // empty: Qt's dialogs and message box
   // The serial ports as bare names (false) or descriptive lines (true); empty: the machine's.
   std::function<std::vector<std::string>(bool descriptive)> listPorts;
@@ -79,7 +79,7 @@ public:
   QToolButton* CloseButton;
   TNavigationTree* tree1;
   QWidget* Panel1;
-  QStackedWidget* page1;
+  TPageControl* page1;
   QMenu* PopupMenu1;
   QAction* valami1;
 

@@ -22,7 +22,8 @@ public:
   QTreeWidgetItem* HotItem() const;
 
 protected:
-  void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+  void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
   void drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const override;
   void mouseMoveEvent(QMouseEvent* event) override;
   bool viewportEvent(QEvent* event) override;

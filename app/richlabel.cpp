@@ -59,7 +59,9 @@ QWidget* CreateRichLabel(QWidget* parent, const char* name, const QString& marku
   label->SetColor(0xFFFFFF);
   label->SetCaptionUTF8(markupUtf8.toUtf8().toStdString());
   if (onLinkClicked) {
-    label->OnLinkClicked = [cb = std::move(onLinkClicked)](TMDLabel*, int index, const QString&) { cb(index); };
+    label->OnLinkClicked = [cb = std::move(onLinkClicked)](TMDLabel*, int index, const QString&) {
+      cb(index);
+    };
   }
   return label;
 #else

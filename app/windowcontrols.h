@@ -75,8 +75,8 @@ private:
 };
 
 // The pictures the window draws itself, white on the frame colour where they sit on the title bar.
-QPixmap ProgramPicture();           // 31 x 24: gear with an upward arrow
-QIcon TitleButtonIcon(char which);  // 22 x 22: 'n' bar, 'x' window outline, 'c' cross
-QIcon TrayIcon(bool arrowUp);       // 32 x 32: tray with an arrow up (open) or down (save)
+QPixmap ProgramPicture();          // 31 x 24: gear with an upward arrow
+QIcon TitleButtonIcon(char which); // 22 x 22: 'n' bar, 'x' window outline, 'c' cross
+QIcon TrayIcon(bool arrowUp);      // 32 x 32: tray with an arrow up (open) or down (save)
 
 } // namespace rv58
