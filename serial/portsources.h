@@ -15,6 +15,14 @@ namespace rv58 {
 struct TPortDevice {
   std::string path;        // device path as the program opens it, e.g. "/dev/ttyUSB0"
   std::string description; // how the device is described to the user; never empty
+  // Details for a port-details view; empty when the source does not know them. Texts from the
+  // device are Windows-1250 like the description.
+  std::string driver;          // "ftdi_sio", "cdc_acm", "serial" ...
+  std::string usbVendorId;     // "0403"
+  std::string usbProductId;    // "6001"
+  std::string usbProduct;      // "FT232R USB UART"
+  std::string usbManufacturer; // "FTDI"
+  std::string usbSerial;       // "A10K1ABC"
 };
 
 // The system the sources look at.

@@ -160,35 +160,37 @@ std::optional<std::string> FindUsbDevice(const std::string& deviceDir, const std
   return std::nullopt;
 }
 
-std::string DescribeDevice(const std::string& ttyDir, const std::string& deviceDir,
-                           std::optional<int> uartType, const std::string& sysDevices,
-                           const std::string& devicePath) {
+// Fills the description and the details of a device found in sysfs.
+void DescribeDevice(TPortDevice& device, const std::string& ttyDir, const std::string& deviceDir,
+                    std::optional<int> uartType, const std::string& sysDevices) {
   std::string what;
   const std::string subsystem = SubsystemOf(deviceDir);
+  device.driver = DriverOf(deviceDir);
   if (subsystem == "bluetooth" || BaseName(ttyDir).starts_with("rfcomm")) {
     what = "Bluetooth RFCOMM";
     if (const auto address = ReadAttribute(ttyDir + "/address"); address && !address->empty())
       what += " " + *address;
     if (const auto channel = ReadAttribute(ttyDir + "/channel"); channel && !channel->empty())
       what += " (channel " + *channel + ")";
+    if (device.driver.empty())
+      device.driver = "rfcomm";
   } else if (const auto usb = FindUsbDevice(deviceDir, sysDevices)) {
-    const std::string product = ReadAttribute(*usb + "/product").value_or("");
-    const std::string maker = ReadAttribute(*usb + "/manufacturer").value_or("");
-    if (!product.empty())
-      what = product;
-    else
-      what = "USB " + ReadAttribute(*usb + "/idVendor").value_or("?") + ":" +
-             ReadAttribute(*usb + "/idProduct").value_or("?");
-    if (!maker.empty())
-      what += " (" + maker + ")";
+    device.usbVendorId = ReadAttribute(*usb + "/idVendor").value_or("");
+    device.usbProductId = ReadAttribute(*usb + "/idProduct").value_or("");
+    device.usbProduct = Utf8ToCp1250(ReadAttribute(*usb + "/product").value_or(""));
+    device.usbManufacturer = Utf8ToCp1250(ReadAttribute(*usb + "/manufacturer").value_or(""));
+    device.usbSerial = Utf8ToCp1250(ReadAttribute(*usb + "/serial").value_or(""));
+    what = !device.usbProduct.empty() ? device.usbProduct
+                                      : "USB " + device.usbVendorId + ":" + device.usbProductId;
+    if (!device.usbManufacturer.empty())
+      what += " (" + device.usbManufacturer + ")";
   } else {
     // Serial core: the UART type, and the driver of the hardware below the serial-base port and
     // controller devices that kernels since 2023 put in between.
-    std::string driver;
     std::string dir = deviceDir;
     for (int level = 0; level < 4 && dir.starts_with(sysDevices); ++level) {
       if (SubsystemOf(dir) != "serial-base") {
-        driver = DriverOf(dir);
+        device.driver = DriverOf(dir);
         break;
       }
       dir = ParentDir(dir);
@@ -196,11 +198,10 @@ std::string DescribeDevice(const std::string& ttyDir, const std::string& deviceD
     const char* uart = uartType ? UartTypeName(*uartType) : nullptr;
     if (uart)
       what = std::string(uart) + " UART";
-    if (!driver.empty())
-      what += what.empty() ? driver : " (" + driver + ")";
+    if (!device.driver.empty())
+      what += what.empty() ? device.driver : " (" + device.driver + ")";
   }
-  what = Utf8ToCp1250(what);
-  return what.empty() ? devicePath : what + " " + devicePath;
+  device.description = what.empty() ? device.path : what + " " + device.path;
 }
 
 std::string DevNameOf(const std::string& ttyDir, const std::string& fallback) {
@@ -379,7 +380,10 @@ std::vector<TPortDevice> ListSysfsDevices(const TPortSystem& sys, bool* readable
       if (uartType && *uartType == 0)
         continue;
     }
-    devices.push_back({devicePath, DescribeDevice(ttyDir, *deviceDir, uartType, sysDevices, devicePath)});
+    TPortDevice device;
+    device.path = devicePath;
+    DescribeDevice(device, ttyDir, *deviceDir, uartType, sysDevices);
+    devices.push_back(std::move(device));
   }
   return devices;
 }
@@ -405,7 +409,10 @@ std::vector<TPortDevice> ListDeviceNodes(const TPortSystem& sys) {
     if (!S_ISCHR(st.st_mode) && (sys.requireCharDevices || !S_ISREG(st.st_mode)))
       continue;
     const std::string path = "/dev/" + name;
-    nodes.push_back({path, path});
+    TPortDevice node;
+    node.path = path;
+    node.description = path;
+    nodes.push_back(std::move(node));
   }
   return nodes;
 }

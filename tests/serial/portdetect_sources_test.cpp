@@ -57,6 +57,23 @@ TEST(SysfsSource, ListsRealHardwareWithDescriptionsAndLeavesOutPhantomsAndVirtua
   EXPECT_THAT(fake.probed, IsEmpty()) << "a readable type must not open the device";
 }
 
+TEST(SysfsSource, DetailsForThePortDetailsView) {
+  FakeSystem fake;
+  TypicalMachine(fake);
+  fake.File("sys/devices/pci0000:00/0000:00:14.0/usb1/1-2/serial", "A10K1ABC\n");
+  const auto devices = ListSysfsDevices(fake.System());
+  ASSERT_EQ(devices.size(), 4u);
+  const auto& usb = devices[3];
+  EXPECT_EQ(usb.driver, "ftdi_sio");
+  EXPECT_EQ(usb.usbVendorId + ":" + usb.usbProductId, "0403:6001");
+  EXPECT_EQ(usb.usbProduct, "FT232R USB UART");
+  EXPECT_EQ(usb.usbManufacturer, "FTDI");
+  EXPECT_EQ(usb.usbSerial, "A10K1ABC");
+  EXPECT_EQ(devices[1].driver, "cdc_acm");
+  EXPECT_EQ(devices[2].driver, "serial") << "the hardware's driver, not the serial-base port's";
+  EXPECT_EQ(devices[2].usbVendorId, "");
+}
+
 TEST(SysfsSource, PhantomsAreToldByTypeOnOldAndNewLayoutsAlike) {
   // Before 2023 the tty hung off the serial8250 platform device; a real UART there (a SoC's
   // console port) must stay, whatever the bus or the driver says.
