@@ -506,8 +506,11 @@ template <typename Edit> bool EditFile(const std::string& path, Edit edit) {
   const bool utf16 = exists && IsUtf16Le(raw);
   const std::string text = utf16 ? DecodeUtf16Le(raw) : raw;
   const std::string edited = edit(text);
-  if (exists && edited == text)
-    return true;
+  if (exists && edited == text) {
+    // Nothing to change; still a failed write where a write would fail, as on Windows.
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && (st.st_mode & 0222) != 0 && ::access(path.c_str(), W_OK) == 0;
+  }
   return WriteFileAtomic(path, utf16 ? EncodeUtf16Le(edited) : edited, exists, raw);
 }
 

@@ -297,6 +297,7 @@ TEST(IniWrite, ReadOnlyFileIsAFailedWriteAndStaysIntact) {
   ASSERT_EQ(::chmod(dir.File("f.ini").c_str(), 0444), 0);
   TIniFile ini(dir.File("f.ini"));
   EXPECT_FALSE(ini.WriteString("s", "k", "2"));
+  EXPECT_FALSE(ini.WriteString("s", "k", "1")); // the same value: still not writable
   EXPECT_EQ(ReadBytes(dir.File("f.ini")), "[s]\r\nk=1\r\n");
 }
 
