@@ -160,7 +160,25 @@ QWidget* NewPage(TPageControl* pages, const char* name, const QString& caption) 
 TTitleBar::TTitleBar(Trvform* form) : QWidget(form->ScrollBox1), form_(form) {}
 
 void TTitleBar::mousePressEvent(QMouseEvent* event) {
-  form_->Panel2MouseDown(event->button());
+  // The move starts once the mouse travels with the button held: handing the press straight to
+  // the window manager would swallow the second click of a double click.
+  pressed_ = event->button();
+  pressPos_ = event->position().toPoint();
+  event->accept();
+}
+
+void TTitleBar::mouseMoveEvent(QMouseEvent* event) {
+  if (pressed_ != Qt::NoButton && (event->buttons() & pressed_) &&
+      (event->position().toPoint() - pressPos_).manhattanLength() >= QApplication::startDragDistance()) {
+    const Qt::MouseButton button = pressed_;
+    pressed_ = Qt::NoButton;
+    form_->Panel2MouseDown(button);
+  }
+  event->accept();
+}
+
+void TTitleBar::mouseReleaseEvent(QMouseEvent* event) {
+  pressed_ = Qt::NoButton;
   event->accept();
 }
 
@@ -736,13 +754,14 @@ void Trvform::resizeEvent(QResizeEvent* event) {
   FormResize();
 }
 
-void Trvform::Panel2MouseDown(Qt::MouseButton button) {
+bool Trvform::Panel2MouseDown(Qt::MouseButton button) {
   if (button != Qt::LeftButton) {
-    return;
+    return false;
   }
   if (QWindow* window = windowHandle(); window != nullptr) {
     window->startSystemMove();
   }
+  return true;
 }
 
 void Trvform::MinimizeButtonClick() {

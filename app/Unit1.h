@@ -161,8 +161,9 @@ public:
   // The deferred start-up's event, posted from FormShow.
   static QEvent::Type AfterShowEventType();
 
-  // Title bar mouse handling (Panel2).
-  void Panel2MouseDown(Qt::MouseButton button);
+  // A press on the bare title bar (Panel2) that starts to drag: the left button hands the window
+  // to the system's move; other buttons do nothing. True when the move was asked for.
+  bool Panel2MouseDown(Qt::MouseButton button);
 
 protected:
   bool event(QEvent* event) override;
@@ -221,10 +222,14 @@ public:
 
 protected:
   void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
   Trvform* form_;
+  Qt::MouseButton pressed_ = Qt::NoButton;
+  QPoint pressPos_;
 };
 
 } // namespace rv58

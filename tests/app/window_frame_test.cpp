@@ -126,6 +126,14 @@ TEST(WindowFrame, MaximiseTogglesAndTitlePicturesDoNotMaximise) {
   EXPECT_TRUE(form->isMaximized());
 }
 
+TEST(WindowFrame, OnlyTheLeftButtonMovesTheWindow) {
+  WindowBench bench;
+  auto form = bench.Create();
+  EXPECT_TRUE(form->Panel2MouseDown(Qt::LeftButton));
+  EXPECT_FALSE(form->Panel2MouseDown(Qt::RightButton));
+  EXPECT_FALSE(form->Panel2MouseDown(Qt::MiddleButton));
+}
+
 TEST(WindowFrame, F9FromInsideTheDescriptionRunsTheUpload) {
   WindowBench bench;
   auto form = bench.Start();
