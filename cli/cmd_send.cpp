@@ -1,11 +1,48 @@
 #include "commands.h"
 
 #include "ComPort.h"
+#include "cp1250.h"
+#include "displaysettings.h"
+#include "inifile.h"
+#include "message.h"
 #include "senddisplay.h"
+#include "settingsfile.h"
+#include "unitportdetect.h"
 
 #include <iostream>
+#include <sys/stat.h>
 
 namespace rv58::cli {
+
+namespace {
+
+// "A soros port nem nyitaható meg !"
+constexpr const char* kPortWarning = "A soros port nem nyitaható meg !";
+
+// The upload speed: the old display (first version button) listens at 2400, the others at 9600.
+std::uint32_t UploadBaud(std::int32_t verziogroup) {
+  return verziogroup == 0 ? 2400 : 9600;
+}
+
+// One transmission through the routine the window uses, with the component set up as the window
+// creates it; only Port and Baud change per transmission.
+int Transmit(const std::string& portName, std::uint32_t baud, bool pulseDtr, const std::string& message) {
+  TComPort comPort;
+  comPort.Port = "COM1";
+  comPort.Baud = 2400;
+  if (!SendToDisplay(comPort, portName, baud, pulseDtr, message)) {
+    std::cerr << kPortWarning << "\n";
+    return kExitFailed;
+  }
+  return kExitOk;
+}
+
+bool IsRegularFile(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+} // namespace
 
 int CmdTest(const CliContext&, const Args& args) {
   std::string port;
@@ -21,20 +58,51 @@ int CmdTest(const CliContext&, const Args& args) {
   }
   if (port.empty())
     return UsageError();
-
-  // The component as the window creates it; only Port and Baud change per transmission.
-  TComPort comPort;
-  comPort.Baud = 2400;
-  if (!SendToDisplay(comPort, port, old ? 2400 : 9600, false, "<,<<>")) {
-    std::cerr << "A soros port nem nyitaható meg !\n";
-    return kExitFailed;
-  }
-  return kExitOk;
+  return Transmit(port, UploadBaud(old ? 0 : 1), false, std::string(kDisplayTestMessage));
 }
 
-int CmdUpload(const CliContext&, const Args&) {
-  std::cerr << "rv58ctl: ez a parancs még nem érhető el\n";
-  return kExitFailed;
+int CmdUpload(const CliContext&, const Args& args) {
+  std::string file;
+  std::string port;
+  bool portGiven = false;
+  bool pulseDtr = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--port" && i + 1 < args.size()) {
+      port = args[++i];
+      portGiven = true;
+    } else if (args[i] == "--dtr-pulse") {
+      pulseDtr = true;
+    } else if (file.empty() && !args[i].empty() && args[i].front() != '-') {
+      file = args[i];
+    } else {
+      return UsageError();
+    }
+  }
+  if (file.empty() || (portGiven && port.empty()))
+    return UsageError();
+  // The window would load the defaults from a missing file; sending them to a display because of
+  // a mistyped name would overwrite its settings, so refuse.
+  if (!IsRegularFile(file)) {
+    std::cerr << "rv58ctl: a f\u00E1jl nem olvashat\u00F3: " << file << "\n";
+    return kExitUsage;
+  }
+
+  // The stored port chooses among the ports of this machine, as at the window's start-up; with
+  // --port the stored one does not matter, so the machine is not searched.
+  std::vector<std::string> ports;
+  if (!portGiven)
+    ListPorts(ports, false);
+  DisplaySettings settings = DisplaySettings::Initial();
+  loadfile(settings, TIniFile(file), ports);
+  if (!portGiven)
+    port = settings.Comport_up();
+
+  const std::string warning = UploadCheck(settings);
+  if (!warning.empty()) {
+    std::cerr << Cp1250ToUtf8(warning) << "\n";
+    return kExitRefused;
+  }
+  return Transmit(port, UploadBaud(settings.verziogroup()), pulseDtr, ConfigurationMessage(settings));
 }
 
 } // namespace rv58::cli
