@@ -171,8 +171,10 @@ TMDLabelCore::TLayoutResult TMDLabelCore::Rebuild() {
     TFlagGuard guard(rebuilding_);
     linkRects_.clear();
     links_.clear();
+    hoverCount_.clear();
     pressedLinkRect_ = -1;
     ReadTokens();
+    hoverCount_.assign(links_.size(), 0);
     for (const auto& token : tokens_) {
       if (token->LinkIndex > 0) {
         linkRects_.push_back(TLinkRect{TRect{}, false, token->LinkIndex});
@@ -189,8 +191,18 @@ TMDLabelCore::TLayoutResult TMDLabelCore::Rebuild() {
 }
 
 bool TMDLabelCore::LinkHovered(int linkIndex) const {
-  return std::any_of(linkRects_.begin(), linkRects_.end(),
-                     [&](const TLinkRect& r) { return r.Hover && r.LinkIndex == linkIndex; });
+  return linkIndex > 0 && std::size_t(linkIndex) <= hoverCount_.size() &&
+         hoverCount_[std::size_t(linkIndex - 1)] > 0;
+}
+
+void TMDLabelCore::SetHover(TLinkRect& r, bool hover) {
+  if (r.Hover == hover) {
+    return;
+  }
+  r.Hover = hover;
+  if (r.LinkIndex > 0 && std::size_t(r.LinkIndex) <= hoverCount_.size()) {
+    hoverCount_[std::size_t(r.LinkIndex - 1)] += hover ? 1 : -1;
+  }
 }
 
 TLabelFont TMDLabelCore::FontFor(const TWordInfo& token) const {
@@ -232,8 +244,8 @@ std::u16string TMDLabelCore::LayoutText(const TWordInfo& token, const TLineInfo&
 }
 
 // The longest prefix that, followed by "...", fits from the token's left edge to MaxWidth.
-// Prefix widths grow with their length, so a binary search finds it with few measurements
-// even for a very long word.
+// Prefix widths grow with their length, so a doubling search and then a binary search find
+// it with few measurements of short texts, even in a word of a megabyte.
 void TMDLabelCore::Shorten(TWordInfo& token, const TLabelFont& font) {
   const std::u16string full = token.Text;
   auto fits = [&](std::size_t len) {
@@ -244,20 +256,26 @@ void TMDLabelCore::Shorten(TWordInfo& token, const TLabelFont& font) {
     s += u"...";
     return measurer_.TextExtent(font, s).Width + token.Rect.Left <= MaxWidth;
   };
+  // Invariant: a prefix of length lo fits (or lo is 0); one of length hi does not (or hi is
+  // the whole word, which is checked last).
   std::size_t lo = 0;
-  std::size_t hi = full.size();
-  if (!fits(hi)) {
-    // Invariant: prefixes of length <= lo fit (or lo is 0), length hi does not.
-    while (hi - lo > 1) {
-      const std::size_t mid = lo + (hi - lo) / 2;
-      if (fits(mid)) {
-        lo = mid;
-      } else {
-        hi = mid;
-      }
-    }
-    hi = lo;
+  std::size_t hi = 1;
+  while (hi < full.size() && fits(hi)) {
+    lo = hi;
+    hi = std::min(full.size(), hi * 2);
   }
+  if (hi >= full.size() && fits(full.size())) {
+    lo = hi = full.size();
+  }
+  while (hi - lo > 1) {
+    const std::size_t mid = lo + (hi - lo) / 2;
+    if (fits(mid)) {
+      lo = mid;
+    } else {
+      hi = mid;
+    }
+  }
+  hi = lo;
   std::u16string text = full.substr(0, hi);
   if (hi < full.size() && !text.empty() && text.back() >= 0xD800 && text.back() <= 0xDBFF) {
     DropLastChar(text);
@@ -426,8 +444,14 @@ void TMDLabelCore::PaintItems(const std::function<void(const TWordInfo&, const T
       }
       const TLabelFont font = FontFor(*item);
       if (item->LinkIndex > 0 && k < linkRects_.size()) {
-        linkRects_[k].Rect = item->Rect;
-        linkRects_[k].LinkIndex = item->LinkIndex;
+        TLinkRect& r = linkRects_[k];
+        r.Rect = item->Rect;
+        if (r.LinkIndex != item->LinkIndex) {
+          const bool hover = r.Hover;
+          SetHover(r, false);
+          r.LinkIndex = item->LinkIndex;
+          SetHover(r, hover);
+        }
         ++k;
       }
       if (draw) {
@@ -482,7 +506,7 @@ TMDLabelCore::TMoveResult TMDLabelCore::MouseMove(int x, int y) {
     const bool over =
         Placed(r) && x >= r.Rect.Left && x <= r.Rect.Right && y > r.Rect.Top && y < r.Rect.Bottom;
     if (over != r.Hover) {
-      r.Hover = over;
+      SetHover(r, over);
       result.HoverChanged = true;
     }
     result.OverLink = result.OverLink || over;
@@ -494,7 +518,7 @@ bool TMDLabelCore::MouseLeave() {
   bool changed = false;
   for (auto& r : linkRects_) {
     if (r.Hover) {
-      r.Hover = false;
+      SetHover(r, false);
       changed = true;
     }
   }

@@ -205,6 +205,10 @@ private:
   std::vector<std::unique_ptr<TLineInfo>> lines_;
   std::vector<TLinkRect> linkRects_;
   std::vector<TLink> links_;
+  // Hovered rectangles per link (index LinkIndex - 1), so a font lookup does not scan
+  // every rectangle: captions with thousands of links stay linear.
+  std::vector<int> hoverCount_;
+  void SetHover(TLinkRect& r, bool hover);
   bool rebuilding_ = false;
   bool layingOut_ = false;
   int pressedLinkRect_ = -1;

@@ -208,6 +208,27 @@ TEST_F(LabelWidgetTest, LinkStyleHandlerGetsWindows1250TextAndMayRestyle) {
   EXPECT_EQ(FontColour("frissítés"), 0x008000u);
 }
 
+// Real font metrics and painting on captions far beyond what the window shows.
+TEST_F(LabelWidgetTest, HugeCaptionsPaintWithoutTrouble) {
+  label.SetMaxWidth(300);
+  label.SetCaptionUTF8(std::string(std::size_t(1) << 20, 'w'));
+  ASSERT_EQ(label.Core().Tokens().size(), 1u);
+  EXPECT_LE(label.width(), 300);
+  EXPECT_GT(label.width(), 250);
+  const std::u16string& shown = label.Core().Tokens()[0]->Text;
+  EXPECT_LT(shown.size(), 300u);
+  EXPECT_EQ(shown.substr(shown.size() - 3), u"...");
+  EXPECT_FALSE(label.grab().isNull());
+
+  std::string nested;
+  for (int i = 0; i < 10000; ++i) {
+    nested += "<b><fs:9><c:clred><a>x";
+  }
+  label.SetCaptionUTF8(nested);
+  EXPECT_EQ(label.Core().Links().size(), 10000u);
+  EXPECT_FALSE(label.grab().isNull());
+}
+
 TEST_F(LabelWidgetTest, QtColoursAndFontsConvert) {
   EXPECT_EQ(TMDLabel::ToQColor(0x17335C), QColor(92, 51, 23));
   EXPECT_EQ(TMDLabel::FromQColor(QColor(255, 140, 0)), 0x008CFFu);
