@@ -247,6 +247,9 @@ TEST(AltFix, MenusAndToolTipsAreNotForms) {
 
 // Each test program of this folder brings its own main; weak, so that a shared one wins.
 __attribute__((weak)) int main(int argc, char** argv) {
+  // Headless, also when the build lists the tests.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   QApplication::setCursorFlashTime(0); // a blinking caret would repaint the forms on its own
   ::testing::InitGoogleTest(&argc, argv);

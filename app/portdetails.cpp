@@ -1,0 +1,234 @@
+#include "portdetails.h"
+
+#include <QDialogButtonBox>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QStringDecoder>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace rv58 {
+
+namespace {
+
+std::string FullPath(const std::string& root, const std::string& path) {
+  if (root.empty() || root == "/")
+    return path;
+  std::string r = root;
+  while (!r.empty() && r.back() == '/')
+    r.pop_back();
+  return r + path;
+}
+
+std::string GroupNameOf(gid_t gid) {
+  std::vector<char> buf(4096);
+  group g{};
+  group* found = nullptr;
+  if (::getgrgid_r(gid, &g, buf.data(), buf.size(), &found) == 0 && found && found->gr_name)
+    return found->gr_name;
+  return std::to_string(gid);
+}
+
+QString FromCp1250(const std::string& s) {
+  QStringDecoder decode("windows-1250");
+  return decode(QByteArray::fromStdString(s));
+}
+
+} // namespace
+
+TPortUser CurrentPortUser() {
+  TPortUser user;
+  user.uid = ::geteuid();
+  user.groups.push_back(::getegid());
+  const int n = ::getgroups(0, nullptr);
+  if (n > 0) {
+    std::vector<gid_t> more(static_cast<std::size_t>(n));
+    const int got = ::getgroups(n, more.data());
+    if (got > 0)
+      user.groups.insert(user.groups.end(), more.begin(), more.begin() + got);
+  }
+  return user;
+}
+
+TNodeAccess NodeAccess(uid_t owner, gid_t group, mode_t mode, const TPortUser& user) {
+  TNodeAccess access;
+  access.group = group;
+  const bool inGroup = std::find(user.groups.begin(), user.groups.end(), group) != user.groups.end();
+  if (user.uid == 0)
+    access.canOpen = true;
+  else if (owner == user.uid) // the owner's bits alone decide for the owner
+    access.canOpen = (mode & 0600) == 0600;
+  else if (inGroup)
+    access.canOpen = (mode & 0060) == 0060;
+  else
+    access.canOpen = (mode & 0006) == 0006;
+  access.groupWouldHelp = !access.canOpen && owner != user.uid && !inGroup && (mode & 0060) == 0060;
+  return access;
+}
+
+std::vector<TPortDetail> CollectPortDetails(const TPortSystem& sys,
+                                            const std::vector<TExplicitPort>& explicitPorts,
+                                            const TPortUser& user,
+                                            const std::function<std::string(gid_t)>& groupName) {
+  std::vector<TPortDevice> devices = ListSysfsDevices(sys);
+  std::vector<std::string> hardware;
+  std::vector<std::string> identities;
+  for (const auto& d : devices) {
+    hardware.push_back(d.path);
+    identities.push_back(ResolvePath(sys.root, d.path).value_or(d.path));
+  }
+  // Explicit entries name devices the hardware list may not have (pseudo-terminals, bridges).
+  for (const auto& e : explicitPorts) {
+    const auto resolved = ResolvePath(sys.root, e.path);
+    if (!resolved || std::find(identities.begin(), identities.end(), *resolved) != identities.end())
+      continue;
+    identities.push_back(*resolved);
+    TPortDevice d;
+    d.path = e.path;
+    d.description = e.path;
+    devices.push_back(d);
+  }
+  if (devices.empty()) {
+    devices = ListDeviceNodes(sys);
+    for (const auto& d : devices)
+      hardware.push_back(d.path);
+  }
+
+  const TPortNameTable names(sys, explicitPorts, hardware);
+  std::vector<std::pair<int, TPortDetail>> rows;
+  for (const auto& d : devices) {
+    TPortDetail row;
+    const auto number = names.NumberOf(d.path);
+    if (number)
+      row.comName = "COM" + std::to_string(*number);
+    row.devicePath = d.path;
+    row.driver = d.driver;
+    row.manufacturer = d.usbManufacturer;
+    row.product = d.usbProduct;
+    row.serialNumber = d.usbSerial;
+
+    const std::string node = FullPath(sys.root, ResolvePath(sys.root, d.path).value_or(d.path));
+    struct stat st {};
+    row.exists = ::stat(node.c_str(), &st) == 0;
+    if (row.exists) {
+      const TNodeAccess access = NodeAccess(st.st_uid, st.st_gid, st.st_mode, user);
+      row.canOpen = access.canOpen;
+      // On this machine the kernel's own answer also counts ACLs (a desktop seat's devices).
+      if (!row.canOpen && (sys.root.empty() || sys.root == "/") && user.uid == ::geteuid())
+        row.canOpen = ::access(node.c_str(), R_OK | W_OK) == 0;
+      if (!row.canOpen && access.groupWouldHelp)
+        row.joinGroup = groupName ? groupName(access.group) : GroupNameOf(access.group);
+    }
+    rows.emplace_back(number.value_or(kMaxPortNumber + 1), std::move(row));
+  }
+  std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<TPortDetail> out;
+  for (auto& r : rows)
+    out.push_back(std::move(r.second));
+  return out;
+}
+
+TPortDetailsWindow::TPortDetailsWindow(QWidget* parent) : QDialog(parent) {
+  setWindowTitle(QStringLiteral("Soros portok"));
+  auto* layout = new QVBoxLayout(this);
+  table_ = new QTableWidget(0, 7, this);
+  table_->setHorizontalHeaderLabels(
+      {QStringLiteral("Port"), QStringLiteral("Eszköz"), QStringLiteral("Meghajtó"), QStringLiteral("Gyártó"),
+       QStringLiteral("Termék"), QStringLiteral("Sorozatszám"), QStringLiteral("Megnyitható")});
+  table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  table_->verticalHeader()->hide();
+  table_->horizontalHeader()->setStretchLastSection(true);
+  layout->addWidget(table_);
+  hint_ = new QLabel(this);
+  hint_->setWordWrap(true);
+  hint_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  layout->addWidget(hint_);
+  auto* buttons = new QDialogButtonBox(this);
+  QPushButton* refresh = buttons->addButton(QStringLiteral("Frissítés"), QDialogButtonBox::ActionRole);
+  QPushButton* close = buttons->addButton(QStringLiteral("Bezárás"), QDialogButtonBox::RejectRole);
+  connect(refresh, &QPushButton::clicked, this, &TPortDetailsWindow::Refresh);
+  connect(close, &QPushButton::clicked, this, &QDialog::reject);
+  layout->addWidget(buttons);
+  resize(820, 320);
+
+  source_ = MachinePortDetails();
+}
+
+TPortDetailsSource MachinePortDetails() {
+  return [] {
+    ReloadPortsSection();
+    return CollectPortDetails(ThisPortSystem(), ExplicitPorts(), CurrentPortUser());
+  };
+}
+
+void TPortDetailsWindow::SetSource(TPortDetailsSource source) {
+  source_ = std::move(source);
+  Refresh();
+}
+
+void TPortDetailsWindow::Refresh() {
+  QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+  const std::vector<TPortDetail> rows = source_ ? source_() : std::vector<TPortDetail>{};
+  table_->setRowCount(static_cast<int>(rows.size()));
+  QStringList groups;
+  for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
+    const TPortDetail& d = rows[static_cast<std::size_t>(r)];
+    QString access;
+    if (!d.exists)
+      access = QStringLiteral("nem: nincs eszközfájl");
+    else if (d.canOpen)
+      access = QStringLiteral("igen");
+    else if (!d.joinGroup.empty()) {
+      const QString group = QString::fromStdString(d.joinGroup);
+      access = QStringLiteral("nem: lépjen be a(z) „%1” csoportba").arg(group);
+      if (!groups.contains(group))
+        groups << group;
+    } else
+      access = QStringLiteral("nem: nincs jogosultság");
+    const QString cells[] = {FromCp1250(d.comName),
+                             FromCp1250(d.devicePath),
+                             FromCp1250(d.driver),
+                             FromCp1250(d.manufacturer),
+                             FromCp1250(d.product),
+                             FromCp1250(d.serialNumber),
+                             access};
+    for (int c = 0; c < 7; ++c)
+      table_->setItem(r, c, new QTableWidgetItem(cells[c]));
+  }
+  table_->resizeColumnsToContents();
+  if (rows.empty())
+    hint_->setText(QStringLiteral("Nem található soros port."));
+  else if (!groups.isEmpty())
+    hint_->setText(QStringLiteral("Csoportba lépés: sudo usermod -aG %1 $USER, majd új bejelentkezés.")
+                       .arg(groups.join(QLatin1Char(','))));
+  else
+    hint_->clear();
+  QGuiApplication::restoreOverrideCursor();
+}
+
+TPortDetailsWindow* ShowPortDetails(QWidget* parent, TPortDetailsSource source) {
+  static QPointer<TPortDetailsWindow> open;
+  if (!open || open->parentWidget() != parent) {
+    open = new TPortDetailsWindow(parent);
+    open->setAttribute(Qt::WA_DeleteOnClose);
+  }
+  if (source)
+    open->SetSource(std::move(source));
+  else
+    open->Refresh();
+  open->show();
+  open->raise();
+  open->activateWindow();
+  return open.data();
+}
+
+} // namespace rv58

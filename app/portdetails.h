@@ -1,0 +1,84 @@
+#pragma once
+
+// The port-details window, which the information page's "eszközkezelő indítása" link opens on
+// Linux: every serial device with its port name, device path, driver, USB maker, product and
+// serial number, and whether the current user may open it (with the group to join when not).
+
+#include "portnames.h"
+#include "portsources.h"
+
+#include <QDialog>
+
+#include <functional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+class QLabel;
+class QTableWidget;
+
+namespace rv58 {
+
+// One row of the window. Texts are Windows-1250, like the port detection's.
+struct TPortDetail {
+  std::string comName; // "COM33", empty when the device has no port number
+  std::string devicePath;
+  std::string driver;
+  std::string manufacturer;
+  std::string product;
+  std::string serialNumber;
+  bool exists = true;    // the device node is there
+  bool canOpen = false;  // the user may open it for reading and writing
+  std::string joinGroup; // when not: the group whose members may ("dialout"); may be empty
+};
+
+// Who asks: the user and the groups the process holds.
+struct TPortUser {
+  uid_t uid = 0;
+  std::vector<gid_t> groups; // the effective group and the supplementary groups
+};
+TPortUser CurrentPortUser();
+
+// Whether a node with this owner, group and mode can be opened for reading and writing by the
+// user; when not, the group that would let the user in (its id), if any.
+struct TNodeAccess {
+  bool canOpen = false;
+  bool groupWouldHelp = false;
+  gid_t group = 0;
+};
+TNodeAccess NodeAccess(uid_t owner, gid_t group, mode_t mode, const TPortUser& user);
+
+// Every serial device of the system: the serial hardware, then the explicit "Ports" entries
+// whose paths exist (pseudo-terminals, bridges), and, when neither found anything, the device
+// nodes. Sorted by port number; devices without one last.
+std::vector<TPortDetail> CollectPortDetails(const TPortSystem& sys,
+                                            const std::vector<TExplicitPort>& explicitPorts,
+                                            const TPortUser& user,
+                                            const std::function<std::string(gid_t)>& groupName = {});
+
+// Where the window's rows come from: this machine unless a test says otherwise.
+using TPortDetailsSource = std::function<std::vector<TPortDetail>()>;
+TPortDetailsSource MachinePortDetails();
+
+// The window; Refresh reads the system again.
+class TPortDetailsWindow : public QDialog {
+  Q_OBJECT
+public:
+  explicit TPortDetailsWindow(QWidget* parent = nullptr);
+  // Replaces where the rows come from (tests), and refreshes.
+  void SetSource(TPortDetailsSource source);
+  void Refresh();
+  QTableWidget* Table() const { return table_; }
+  QLabel* Hint() const { return hint_; }
+
+private:
+  TPortDetailsSource source_;
+  QTableWidget* table_ = nullptr;
+  QLabel* hint_ = nullptr;
+};
+
+// Opens the window (one at a time: a second call brings the open one forward, refreshed).
+// Returns it, for tests, which also give a source so that no real device is looked at.
+TPortDetailsWindow* ShowPortDetails(QWidget* parent, TPortDetailsSource source = {});
+
+} // namespace rv58
