@@ -176,3 +176,25 @@ TEST(WindowStartup, UnwritablePreferencesAtTheEndAreIgnored) {
 
 } // namespace
 } // namespace rv58::test
+
+namespace rv58::test {
+namespace {
+
+TEST(WindowInfoPage, RefreshLinkRefillsBothListsAndChoosesTheHighestPort) {
+  WindowBench bench;
+  auto form = bench.Start();
+  form->Comport_up->setCurrentIndex(0);
+  bench.ports = {"COM1", "COM3", "COM33", "COM40"};
+  form->MDLabel2LinkClicked(1);
+  EXPECT_EQ(form->Comport_up->count(), 4);
+  EXPECT_EQ(form->Comport_up->currentText(), "COM40");
+  EXPECT_TRUE(form->Memo1->toPlainText().endsWith("COM40 - test device"));
+  bench.ports.clear();
+  form->MDLabel2LinkClicked(1);
+  EXPECT_EQ(form->Comport_up->count(), 0);
+  EXPECT_EQ(form->Comport_up->currentIndex(), -1);
+  EXPECT_TRUE(form->Memo1->toPlainText().isEmpty());
+}
+
+} // namespace
+} // namespace rv58::test
