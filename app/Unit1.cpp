@@ -67,7 +67,7 @@ constexpr QSize kDesignedPage(704, 548);
 constexpr int kTitleHeight = 49;
 constexpr int kTreeWidth = 265;
 
-const char* const kSupportPage = "https://www.rv58led.hu/tamogatas";
+const char* const kSupportPage = "https://rv58led.example/support";
 const QString kSettingsFilter = QStringLiteral("RV5 beállítások ( *.rv5)");
 
 // Texts cross between the widgets and the core here only: the core keeps Windows-1250 bytes.
