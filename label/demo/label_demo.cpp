@@ -59,6 +59,7 @@ int main(int argc, char** argv) {
                          13);
   mixed->SetAutoSizeWidth(false);
   mixed->resize(420, mixed->height());
+  mixed->LayoutLines(); // hidden: Qt's resize event comes only at show
   std::printf("mixed label at 420 px: %dx%d, %zu line(s)\n", mixed->width(), mixed->height(),
               mixed->Core().Lines().size());
   std::fflush(stdout);
