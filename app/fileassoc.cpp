@@ -110,7 +110,14 @@ bool WriteAll(int fd, std::string_view data) {
 
 // Writes a whole file through a temporary file in the same folder and a rename, so a reader
 // never sees half a file. A file that already holds exactly this text is left alone.
-bool WriteFileAtomically(const std::string& path, std::string_view contents) {
+bool WriteFileAtomically(const std::string& linkOrPath, std::string_view contents) {
+  // A file kept elsewhere through a symbolic link (a dotfiles folder) is updated where it lives,
+  // and the link stays.
+  std::string path = linkOrPath;
+  if (char* real = ::realpath(linkOrPath.c_str(), nullptr)) {
+    path = real;
+    std::free(real);
+  }
   const auto slash = path.find_last_of('/');
   if (slash == std::string::npos)
     return false;

@@ -166,6 +166,17 @@ TEST_F(AssocFiles, KeepsEveryOtherLineOfAnExistingMimeappsList) {
   EXPECT_EQ(st.st_mode & 0777, 0600u) << "the file keeps its permissions";
 }
 
+TEST_F(AssocFiles, AMimeappsListKeptThroughASymbolicLinkIsUpdatedWhereItLives) {
+  WriteText(root / "dotfiles/mimeapps.list", "[Default Applications]\ntext/plain=a.desktop\n");
+  fs::create_directories(root / "home/config");
+  fs::create_symlink(root / "dotfiles/mimeapps.list", root / "home/config/mimeapps.list");
+  EXPECT_TRUE(AssociateFileType(env).defaults);
+  EXPECT_TRUE(fs::is_symlink(root / "home/config/mimeapps.list"));
+  EXPECT_EQ(ReadText(root / "dotfiles/mimeapps.list"),
+            "[Default Applications]\ntext/plain=a.desktop\napplication/x-rv58-settings=rv58led.desktop\n\n"
+            "[Added Associations]\napplication/x-rv58-settings=rv58led.desktop;\n");
+}
+
 TEST(AssocMimeappsList, AddsMissingKeysAndGroupsWithoutDuplicates) {
   // A group without our key gets it after its last key line, not after trailing blank lines.
   EXPECT_EQ(UpdateMimeAppsList("[Default Applications]\ntext/plain=a.desktop\n\n[Added Associations]\n",
