@@ -989,17 +989,6 @@ void Trvform::ShowWarning(const QString& text) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Upload commands: the transmission is attached by the upload itself.
-
-void Trvform::FeltoltesButtonClick() {
-  ++feltoltesRuns_;
-}
-
-void Trvform::KijelzotesztButtonClick() {
-  ++kijelzotesztRuns_;
-}
-
-// ---------------------------------------------------------------------------------------------
 // Information page
 
 void Trvform::MDLabel2LinkClicked(int) {

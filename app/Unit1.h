@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ComPort.h"
 #include "displaysettings.h"
 #include "inifile.h"
 #include "windowdialogs.h"
@@ -42,6 +43,7 @@ struct TrvformEnvironment {
   std::shared_ptr<TWindowDialogs> dialogs; // empty: Qt's dialogs and message box
   // The serial ports as bare names (false) or descriptive lines (true); empty: the machine's.
   std::function<std::vector<std::string>(bool descriptive)> listPorts;
+  TDeviceOpener deviceOpener; // opens the serial devices; empty: the machine's
 };
 
 // The main window `rvform`: borderless frame, navigation tree and the twelve pages that hold the
@@ -138,7 +140,7 @@ public slots:
   void Button1Click();
   void mentbuttonClick();
   void megnyitbuttonClick();
-  // Upload; the transmission itself is wired in separately.
+  // Upload and display test (upload.cpp). While a transmission runs both do nothing.
   virtual void FeltoltesButtonClick();
   virtual void KijelzotesztButtonClick();
   // Information page links
@@ -154,6 +156,13 @@ public:
 
   // The one way the window tells the user of an error: modal box "Üzenet" with the text.
   void ShowWarning(const QString& text);
+
+  // One transmission: "<>" and the message through ComPort at the speed of the display version;
+  // with Alt held, a DTR pulse and 2.5 s before. A port that cannot be opened is reported here.
+  void SendToDisplay(const std::string& portName, const std::string& message);
+  // The Alt key as of the last input event taken from the queue: its state at the click.
+  bool IsAltKeyDown() const;
+  bool Sending() const { return sending_; }
 
   void ReadFormPos();
   bool WriteFormPos();
@@ -211,6 +220,13 @@ private:
   bool destroyed_ = false;
   int feltoltesRuns_ = 0;
   int kijelzotesztRuns_ = 0;
+  bool sending_ = false; // inside SendToDisplay
+
+  static std::unique_ptr<TComPort> CreateComPort(const TrvformEnvironment& environment);
+
+public:
+  // The serial port of the transmissions, as the form defines it; created once env_ is set.
+  std::unique_ptr<TComPort> ComPort = CreateComPort(env_);
 };
 
 // The title bar: moves the window when its bare surface is pressed, maximises or restores on a

@@ -76,6 +76,13 @@ std::unique_ptr<Trvform> WindowBench::Create(const QStringList& args) {
     }
     return lines;
   };
+  env.deviceOpener = deviceOpener ? deviceOpener : [](const std::string& path, std::string& error) {
+    if (path.rfind("/dev/pts/", 0) != 0) {
+      error = "not a pseudo-terminal";
+      return TComDevicePtr();
+    }
+    return OpenComDevice(path, error);
+  };
   return std::make_unique<Trvform>(std::move(env));
 }
 

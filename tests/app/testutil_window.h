@@ -53,6 +53,9 @@ public:
   std::unique_ptr<Trvform> Start(const QStringList& args = {});
 
   std::vector<std::string> ports{"COM1", "COM3", "COM33"};
+  // Opens the window's serial devices; empty: pseudo-terminals only, so that no test ever opens
+  // a real port (COM1 is the machine's console here).
+  TDeviceOpener deviceOpener;
   std::shared_ptr<ScriptedDialogs> dialogs = std::make_shared<ScriptedDialogs>();
   QTemporaryDir dir;
 };

@@ -1,0 +1,268 @@
+// The real rv58led program under a virtual X server: started in a folder of its own with its own
+// rv58led.ini (COM7 standing for a pseudo-terminal display), F9 pressed through the X server's
+// test extension, the bytes read on the display. Skipped where Xvfb or xdotool are missing.
+#include "../serial/testutil_ptydisplay.h"
+
+#include "inifile.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace rv58::test {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+const std::string kDefaultMessage = "<,9600,3,13,13,0,0,0,0,0,114,ERROR,1,0,0,>";
+
+bool OnPath(const char* program) {
+  const std::string command = std::string("command -v ") + program + " >/dev/null 2>&1";
+  return std::system(command.c_str()) == 0;
+}
+
+// Starts a program with extra environment entries; stdout and stderr go to `log` (or nowhere).
+pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv,
+            const std::string& log = "/dev/null", int keepFd = -1) {
+  std::vector<std::string> envStore;
+  for (char** e = environ; *e; ++e) {
+    const std::string entry = *e;
+    bool replaced = false;
+    for (const auto& x : extraEnv) {
+      replaced |= entry.compare(0, x.find('=') + 1, x, 0, x.find('=') + 1) == 0;
+    }
+    if (!replaced) {
+      envStore.push_back(entry);
+    }
+  }
+  envStore.insert(envStore.end(), extraEnv.begin(), extraEnv.end());
+  std::vector<char*> argv, envp;
+  for (const auto& a : args) {
+    argv.push_back(const_cast<char*>(a.c_str()));
+  }
+  argv.push_back(nullptr);
+  for (auto& e : envStore) {
+    envp.push_back(e.data());
+  }
+  envp.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+  posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  if (keepFd >= 0) {
+    posix_spawn_file_actions_adddup2(&actions, keepFd, 3);
+  }
+  pid_t pid = -1;
+  if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) {
+    pid = -1;
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+void Stop(pid_t pid) {
+  if (pid <= 0) {
+    return;
+  }
+  ::kill(pid, SIGTERM);
+  int status = 0;
+  for (int i = 0; i < 300; ++i) {
+    if (::waitpid(pid, &status, WNOHANG) == pid) {
+      return;
+    }
+    std::this_thread::sleep_for(10ms);
+  }
+  ::kill(pid, SIGKILL);
+  ::waitpid(pid, &status, 0);
+}
+
+// Runs a command, returns its first output line (empty on failure).
+std::string Output(const std::string& command) {
+  std::string out;
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, pipe)) {
+      out += buffer;
+    }
+    ::pclose(pipe);
+  }
+  const auto end = out.find('\n');
+  return end == std::string::npos ? out : out.substr(0, end);
+}
+
+// One virtual X server for all tests of this file.
+class TXServer {
+public:
+  TXServer() {
+    if (!OnPath("Xvfb") || !OnPath("xdotool")) {
+      return;
+    }
+    int fds[2];
+    if (::pipe(fds) != 0) {
+      return;
+    }
+    pid_ = Spawn({"Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"}, {},
+                 "/dev/null", fds[1]);
+    ::close(fds[1]);
+    std::string number;
+    pollfd p{fds[0], POLLIN, 0};
+    char c;
+    while (::poll(&p, 1, 20000) > 0 && ::read(fds[0], &c, 1) == 1 && c != '\n') {
+      number += c;
+    }
+    ::close(fds[0]);
+    if (!number.empty()) {
+      display_ = ":" + number;
+    }
+  }
+  ~TXServer() { Stop(pid_); }
+  const std::string& Display() const { return display_; }
+
+private:
+  pid_t pid_ = -1;
+  std::string display_;
+};
+
+TXServer* xServer = nullptr;
+
+class UploadBinary : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() { xServer = new TXServer; }
+  static void TearDownTestSuite() {
+    delete xServer;
+    xServer = nullptr;
+  }
+
+  void SetUp() override {
+    if (xServer->Display().empty()) {
+      GTEST_SKIP() << "no Xvfb or xdotool";
+    }
+    dir_ = fs::temp_directory_path() / ("rv58-upload-bin-" + std::to_string(::getpid()) + "-" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    // A copy of the program keeps its preferences beside itself, in this folder.
+    fs::copy_file(RV58LED_PATH, dir_ / "rv58led");
+  }
+  void TearDown() override {
+    Stop(pid_);
+    if (!dir_.empty()) {
+      fs::remove_all(dir_);
+    }
+  }
+
+  // The preferences: COM7 is the display; the last upload's settings with these changes.
+  void WritePrefs(const std::string& rv5Extra) {
+    std::ofstream(dir_ / "rv58led.ini", std::ios::binary)
+        << "[Ports]\r\nCOM7=" << display_.SlavePath() << "\r\n[RV5]\r\nport=COM7\r\n"
+        << rv5Extra;
+  }
+
+  // Starts the program and waits until its window is on the screen; returns the window id.
+  std::string Start() {
+    pid_ = Spawn({(dir_ / "rv58led").string()}, {"DISPLAY=" + xServer->Display(), "QT_QPA_PLATFORM=xcb"},
+                 (dir_ / "log").string());
+    EXPECT_GT(pid_, 0);
+    const std::string window = Output("DISPLAY=" + xServer->Display() +
+                                      " timeout 30 xdotool search --sync --all --onlyvisible --pid " +
+                                      std::to_string(pid_) + " --name '^RV58Set$' 2>/dev/null");
+    // The deferred start-up lists the ports and loads the settings right after the window shows.
+    std::this_thread::sleep_for(1500ms);
+    return window;
+  }
+
+  bool Keys(const std::string& window, const std::string& keys) {
+    const std::string command = "DISPLAY=" + xServer->Display() + " xdotool windowfocus --sync " + window +
+                                " " + keys + " >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0;
+  }
+
+  std::string Stored(const char* key) const {
+    return TIniFile((dir_ / "rv58led.ini").string()).ReadString("RV5", key, "<none>");
+  }
+
+  // Waits until the preferences hold `value` for `key` in "RV5".
+  bool WaitStored(const char* key, const std::string& value) const {
+    const auto deadline = Clock::now() + 10s;
+    while (Clock::now() < deadline) {
+      if (Stored(key) == value) {
+        return true;
+      }
+      std::this_thread::sleep_for(20ms);
+    }
+    return false;
+  }
+
+  speed_t Speed() const {
+    const termios t = display_.LineSettings();
+    return cfgetospeed(&t);
+  }
+
+  TPtyDisplay display_;
+  fs::path dir_;
+  pid_t pid_ = -1;
+};
+
+TEST_F(UploadBinary, F9SendsTheMessageAt9600AndKeepsTheSettings) {
+  WritePrefs("ht=HIBA\r\nnev=Sil\xF3\r\n");
+  const std::string window = Start();
+  ASSERT_FALSE(window.empty()) << "the window did not appear";
+  ASSERT_TRUE(Keys(window, "key F9"));
+  const std::string expected = "<><,9600,3,13,13,0,0,0,0,0,114,HIBA,1,0,0,>";
+  ASSERT_TRUE(display_.WaitForBytes(expected.size(), 10s));
+  EXPECT_EQ(display_.WaitQuiet(100ms), expected);
+  const termios t = display_.LineSettings();
+  EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B9600));
+  EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | CSTOPB), static_cast<tcflag_t>(CS8));
+  // The whole "RV5" section is written after the transmission.
+  EXPECT_TRUE(WaitStored("nm", "0"));
+  EXPECT_EQ(Stored("ht"), "HIBA");
+  EXPECT_EQ(Stored("nev"), "Sil\xF3");
+  EXPECT_EQ(Stored("port"), "COM7");
+  EXPECT_EQ(Stored("bd"), "5");
+}
+
+TEST_F(UploadBinary, FirstDisplayVersionGoesAt2400) {
+  WritePrefs("ve=0\r\n");
+  const std::string window = Start();
+  ASSERT_FALSE(window.empty()) << "the window did not appear";
+  ASSERT_TRUE(Keys(window, "key F9"));
+  ASSERT_TRUE(display_.WaitForBytes(2 + kDefaultMessage.size(), 10s));
+  EXPECT_EQ(display_.WaitQuiet(100ms), "<>" + kDefaultMessage);
+  EXPECT_EQ(Speed(), static_cast<speed_t>(B2400));
+}
+
+TEST_F(UploadBinary, SecondF9DuringTheUploadSendsNothingMore) {
+  WritePrefs("");
+  const std::string window = Start();
+  ASSERT_FALSE(window.empty()) << "the window did not appear";
+  // Both presses are queued at once; the second is handled where the first transmission lets
+  // the window process its events.
+  ASSERT_TRUE(Keys(window, "key F9 key F9"));
+  ASSERT_TRUE(display_.WaitForBytes(2 + kDefaultMessage.size(), 10s));
+  EXPECT_EQ(display_.WaitQuiet(500ms), "<>" + kDefaultMessage);
+}
+
+} // namespace
+} // namespace rv58::test
