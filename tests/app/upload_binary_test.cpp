@@ -187,8 +187,9 @@ protected:
     const std::string window = Output("DISPLAY=" + xServer->Display() +
                                       " timeout 30 xdotool search --sync --all --onlyvisible --pid " +
                                       std::to_string(pid_) + " --name '^RV58Set$' 2>/dev/null");
-    // The deferred start-up lists the ports and loads the settings right after the window shows.
-    std::this_thread::sleep_for(1500ms);
+    // The deferred start-up was posted before the window was mapped, so it runs before any key
+    // that comes now; the pause only lets the new window settle.
+    std::this_thread::sleep_for(300ms);
     return window;
   }
 
