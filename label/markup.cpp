@@ -19,6 +19,23 @@ bool IsHex(char16_t c) {
 int HexValue(char16_t c) {
   return IsDigit(c) ? c - u'0' : Lower(c) - u'a' + 10;
 }
+// Reads the run of `base` (10 or 16) digits at `p` and moves `p` past it; the value when the
+// run holds 1 to `maxDigits` digits (at most 8, so it always fits).
+std::optional<std::uint32_t> ReadDigits(std::u16string_view s, std::size_t& p, int base,
+                                        std::size_t maxDigits) {
+  const std::size_t first = p;
+  while (p < s.size() && (base == 16 ? IsHex(s[p]) : IsDigit(s[p]))) {
+    ++p;
+  }
+  if (p == first || p - first > maxDigits) {
+    return std::nullopt;
+  }
+  std::uint32_t x = 0;
+  for (std::size_t i = first; i < p; ++i) {
+    x = x * std::uint32_t(base) + std::uint32_t(HexValue(s[i]));
+  }
+  return x;
+}
 bool IsLetter(char16_t c) {
   return c > 255 || (Lower(c) >= u'a' && Lower(c) <= u'z');
 }
@@ -237,46 +254,8 @@ TMarkupTokenizer::TagResult TMarkupTokenizer::ReadTag(TToken& token) {
     pos_ = gt + 1;
     return TagResult::Token;
   };
-  // A colour value, then the tag's end.
-  auto colour = [&](std::size_t v, int kind) {
-    std::size_t q = v;
-    std::optional<TColor> value;
-    if (at(q) == u'$') {
-      ++q;
-      const std::size_t first = q;
-      while (q < n && IsHex(s_[q])) {
-        ++q;
-      }
-      const std::size_t digits = q - first;
-      if (digits >= 1 && digits <= 6) {
-        TColor x = 0;
-        for (std::size_t i = first; i < q; ++i) {
-          x = x * 16 + TColor(HexValue(s_[i]));
-        }
-        value = x;
-      }
-    } else if (q < n && IsDigit(s_[q])) {
-      const std::size_t first = q;
-      while (q < n && IsDigit(s_[q])) {
-        ++q;
-      }
-      if (q - first <= 8) {
-        TColor x = 0;
-        for (std::size_t i = first; i < q; ++i) {
-          x = x * 10 + TColor(s_[i] - u'0');
-        }
-        value = x & 0xFFFFFF;
-      }
-    } else if (at(q) == u'c') {
-      const std::size_t first = q;
-      ++q;
-      while (q < n && IsLetter(s_[q])) {
-        ++q;
-      }
-      value = ColorFromName(s_.substr(first, q - first));
-    } else {
-      return Wrong(lt, q);
-    }
+  // The tag's end after a value: a value out of range drops the whole tag.
+  auto valued = [&](std::size_t q, int kind, std::optional<std::uint32_t> value) {
     std::size_t gt = q;
     if (!ReadValuedEnd(gt)) {
       return Wrong(lt, gt);
@@ -289,49 +268,43 @@ TMarkupTokenizer::TagResult TMarkupTokenizer::ReadTag(TToken& token) {
     token.Value = std::int32_t(*value);
     return CompleteAfter(gt, token);
   };
-  // A decimal number of up to `maxDigits`, or with `allowHex` "$" and up to 4 hex digits.
-  auto number = [&](std::size_t v, int kind, std::size_t maxDigits, bool allowHex) {
+  // A colour value, then the tag's end.
+  auto colour = [&](std::size_t v, int kind) {
     std::size_t q = v;
-    std::optional<std::int32_t> value;
-    if (allowHex && at(q) == u'$') {
+    std::optional<TColor> value;
+    if (at(q) == u'$') {
       ++q;
-      const std::size_t first = q;
-      while (q < n && IsHex(s_[q])) {
-        ++q;
-      }
-      if (q - first >= 1 && q - first <= 4) {
-        std::int32_t x = 0;
-        for (std::size_t i = first; i < q; ++i) {
-          x = x * 16 + HexValue(s_[i]);
-        }
-        value = x;
-      }
+      value = ReadDigits(s_, q, 16, 6);
     } else if (q < n && IsDigit(s_[q])) {
+      value = ReadDigits(s_, q, 10, 8);
+      if (value) {
+        *value &= 0xFFFFFF;
+      }
+    } else if (at(q) == u'c') {
       const std::size_t first = q;
-      while (q < n && IsDigit(s_[q])) {
+      ++q;
+      while (q < n && IsLetter(s_[q])) {
         ++q;
       }
-      if (q - first <= maxDigits) {
-        std::int32_t x = 0;
-        for (std::size_t i = first; i < q; ++i) {
-          x = x * 10 + (s_[i] - u'0');
-        }
-        value = x;
-      }
+      value = ColorFromName(s_.substr(first, q - first));
     } else {
       return Wrong(lt, q);
     }
-    std::size_t gt = q;
-    if (!ReadValuedEnd(gt)) {
-      return Wrong(lt, gt);
+    return valued(q, kind, value);
+  };
+  // A decimal number of up to `maxDigits`, or with `allowHex` "$" and up to 4 hex digits.
+  auto number = [&](std::size_t v, int kind, std::size_t maxDigits, bool allowHex) {
+    std::size_t q = v;
+    std::optional<std::uint32_t> value;
+    if (allowHex && at(q) == u'$') {
+      ++q;
+      value = ReadDigits(s_, q, 16, 4);
+    } else if (q < n && IsDigit(s_[q])) {
+      value = ReadDigits(s_, q, 10, maxDigits);
+    } else {
+      return Wrong(lt, q);
     }
-    if (!value) {
-      pos_ = gt + 1;
-      return TagResult::Dropped;
-    }
-    token.Kind = kind;
-    token.Value = *value;
-    return CompleteAfter(gt, token);
+    return valued(q, kind, value);
   };
 
   const char16_t first = at(p);
