@@ -1,56 +1,27 @@
 // rv58ctl test: the display-test message through the serial port component, against a pty.
 #include "../serial/testutil_ptydisplay.h"
 #include "ComPort.h"
+#include "testutil_cli.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
-#include <sys/wait.h>
-#include <unistd.h>
+#include <termios.h>
 
 namespace rv58 {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct TRun {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
+using TRun = test::TCliRun;
 
 class RvctlTest : public ::testing::Test {
 protected:
-  RvctlTest() {
-    dir_ = fs::temp_directory_path() / ("rv58-send-" + std::to_string(getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
+  RvctlTest() : dir_(test::MakeTestFolder("rv58-send")) {}
   ~RvctlTest() override { fs::remove_all(dir_); }
 
-  static std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
-
-  TRun Run(const std::string& args) {
-    const auto out = dir_ / "out", err = dir_ / "err";
-    const std::string command = std::string("'") + RV58CTL_PATH + "' --ini '" +
-                                (dir_ / "rv58led.ini").string() + "' " + args + " >'" + out.string() +
-                                "' 2>'" + err.string() + "'";
-    const int status = std::system(command.c_str());
-    TRun run;
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = Slurp(out);
-    run.err = Slurp(err);
-    return run;
-  }
+  TRun Run(const std::string& args) { return test::RunRv58ctl(dir_, args); }
 
   fs::path dir_;
 };

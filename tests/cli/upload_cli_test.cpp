@@ -2,19 +2,16 @@
 // preferences file, run as a process.
 #include "../serial/testutil_ptydisplay.h"
 #include "ComPort.h"
+#include "testutil_cli.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 
-#include <sys/wait.h>
 #include <termios.h>
-#include <unistd.h>
 
 namespace rv58 {
 namespace {
@@ -34,20 +31,12 @@ std::string SettingsFile(const std::string& port = "COM7") {
          port + "\r\nnm=0\r\n";
 }
 
-struct TRun {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-  Clock::time_point started;
-  Clock::time_point ended;
-};
+using TRun = test::TCliRun;
 
 class UploadCli : public ::testing::Test {
 protected:
   UploadCli() {
-    dir_ = fs::temp_directory_path() / ("rv58-upload-" + std::to_string(getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
+    dir_ = test::MakeTestFolder("rv58-upload");
     // COM7 stands for the display's pseudo-terminal.
     Write("rv58led.ini", "[Ports]\r\nCOM7=" + display_.SlavePath() + "\r\n");
   }
@@ -56,27 +45,7 @@ protected:
   void Write(const std::string& name, const std::string& bytes) const {
     std::ofstream(dir_ / name, std::ios::binary) << bytes;
   }
-  static std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
-
-  TRun Run(const std::string& args) {
-    const auto out = dir_ / "out", err = dir_ / "err";
-    const std::string command = std::string("'") + RV58CTL_PATH + "' --ini '" +
-                                (dir_ / "rv58led.ini").string() + "' " + args + " >'" + out.string() +
-                                "' 2>'" + err.string() + "'";
-    TRun run;
-    run.started = Clock::now();
-    const int status = std::system(command.c_str());
-    run.ended = Clock::now();
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = Slurp(out);
-    run.err = Slurp(err);
-    return run;
-  }
+  TRun Run(const std::string& args) { return test::RunRv58ctl(dir_, args); }
 
   // Uploads a settings file with these contents; returns what the display received.
   std::string Upload(const std::string& contents, TRun* runOut = nullptr, const std::string& options = "") {
