@@ -161,6 +161,19 @@ std::optional<Line> FindKeyLine(std::string_view content, std::size_t begin, std
   return std::nullopt;
 }
 
+// The names of the lines of `kind` in the range, in file order.
+std::vector<std::string> LineNames(std::string_view content, std::size_t begin, std::size_t end, Kind kind) {
+  std::vector<std::string> names;
+  std::size_t pos = begin;
+  while (pos < end) {
+    const Line line = NextLine(content, pos);
+    pos = line.next;
+    if (line.kind == kind)
+      names.emplace_back(line.name);
+  }
+  return names;
+}
+
 bool EndsWithLineBreak(std::string_view s) {
   return !s.empty() && (s.back() == '\n' || s.back() == '\r');
 }
@@ -253,30 +266,14 @@ std::string EraseSection(std::string_view content, std::string_view section) {
 }
 
 std::vector<std::string> SectionKeys(std::string_view content, std::string_view section) {
-  std::vector<std::string> keys;
   const SectionRange range = FindSection(content, section);
   if (!range.found)
-    return keys;
-  std::size_t pos = range.begin;
-  while (pos < range.end) {
-    const Line line = NextLine(content, pos);
-    pos = line.next;
-    if (line.kind == Kind::Key)
-      keys.emplace_back(line.name);
-  }
-  return keys;
+    return {};
+  return LineNames(content, range.begin, range.end, Kind::Key);
 }
 
 std::vector<std::string> SectionNames(std::string_view content) {
-  std::vector<std::string> names;
-  std::size_t pos = 0;
-  while (pos < content.size()) {
-    const Line line = NextLine(content, pos);
-    pos = line.next;
-    if (line.kind == Kind::Section)
-      names.emplace_back(line.name);
-  }
-  return names;
+  return LineNames(content, 0, content.size(), Kind::Section);
 }
 
 std::optional<std::int32_t> ParseIniInteger(std::string_view value) {

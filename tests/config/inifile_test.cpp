@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +14,7 @@ using rv58::ini::FindValue;
 using rv58::ini::SetValue;
 using rv58::test::ReadBytes;
 using rv58::test::TempDir;
+using rv58::test::WithFileSizeLimit;
 using rv58::test::WriteBytes;
 
 // Reads through a real file, as the program does.
@@ -307,15 +306,8 @@ TEST(IniWrite, FailureHalfWayLeavesTheOldFile) {
   const std::string before = "[s]\r\nk=1\r\n" + std::string(20000, ';') + "\r\n";
   WriteBytes(dir.File("f.ini"), before);
   TIniFile ini(dir.File("f.ini"));
-  rlimit saved{};
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit small = saved;
-  small.rlim_cur = 4096;
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  const bool written = ini.WriteString("s", "k", "2");
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, oldHandler);
+  bool written = true;
+  ASSERT_NO_FATAL_FAILURE(WithFileSizeLimit(4096, [&] { written = ini.WriteString("s", "k", "2"); }));
   EXPECT_FALSE(written);
   EXPECT_EQ(ReadBytes(dir.File("f.ini")), before);
   int entries = 0;

@@ -4,10 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <fstream>
 #include <functional>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace {
@@ -16,6 +14,7 @@ using rv58::DisplaySettings;
 using rv58::TIniFile;
 using rv58::test::ReadBytes;
 using rv58::test::TempDir;
+using rv58::test::WithFileSizeLimit;
 using rv58::test::WriteBytes;
 
 const std::vector<std::string> kPorts = {"COM1", "COM3", "COM12"};
@@ -103,15 +102,8 @@ TEST(Savefile, AFailedSaveKeepsTheOldSettingsWhole) {
   DisplaySettings s = Defaults("COM3");
   s.SetBd(0);
   s.SetNm(true);
-  rlimit saved{};
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit small = saved;
-  small.rlim_cur = 4096;
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  const bool saved_ok = rv58::savefile(s, file);
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, oldHandler);
+  bool saved_ok = true;
+  ASSERT_NO_FATAL_FAILURE(WithFileSizeLimit(4096, [&] { saved_ok = rv58::savefile(s, file); }));
   EXPECT_FALSE(saved_ok);
   EXPECT_EQ(ReadBytes(dir.File("f.rv5")), before);
   ASSERT_TRUE(rv58::savefile(s, file));

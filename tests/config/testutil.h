@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iconv.h>
 #include <iterator>
 #include <string>
+#include <sys/resource.h>
 
 namespace rv58::test {
 
@@ -44,6 +46,20 @@ inline void WriteBytes(const std::string& path, const std::string& bytes) {
 inline std::string ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Runs `write` while files may grow to `limit` bytes only, as on a full disk; the limit and the
+// signal it raises are restored afterwards. Call it inside ASSERT_NO_FATAL_FAILURE.
+template <class F> void WithFileSizeLimit(rlim_t limit, F&& write) {
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = limit;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  write();
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, oldHandler);
 }
 
 // UTF-8 to Windows-1250 through the C library's converter, so that the tables of the program
