@@ -999,10 +999,18 @@ void Trvform::MDLabel2LinkClicked(int) {
 
 void Trvform::MDLabel4LinkClicked(int linkIndex) {
   if (linkIndex == 1) {
+    if (env_.showPortDetails) {
+      env_.showPortDetails(this);
+      return;
+    }
 #ifdef RV58_HAVE_PORTDETAILS
     ShowPortDetails(this);
 #endif
   } else if (linkIndex == 2) {
+    if (env_.associateFileType) {
+      env_.associateFileType();
+      return;
+    }
 #ifdef RV58_HAVE_FILEASSOC
     AssociateFileType();
 #endif
@@ -1011,7 +1019,12 @@ void Trvform::MDLabel4LinkClicked(int linkIndex) {
 
 void Trvform::MDLabel1LinkClicked(int linkIndex) {
   if (linkIndex == 1) {
-    QDesktopServices::openUrl(QUrl(QString::fromLatin1(kSupportPage)));
+    const QUrl url(QString::fromLatin1(kSupportPage));
+    if (env_.openUrl) {
+      env_.openUrl(url);
+    } else {
+      QDesktopServices::openUrl(url);
+    }
   }
 }
 

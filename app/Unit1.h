@@ -8,6 +8,7 @@
 #include <QColor>
 #include <QEvent>
 #include <QStringList>
+#include <QUrl>
 #include <QWidget>
 
 #include <functional>
@@ -44,6 +45,11 @@ struct TrvformEnvironment {
   // The serial ports as bare names (false) or descriptive lines (true); empty: the machine's.
   std::function<std::vector<std::string>(bool descriptive)> listPorts;
   TDeviceOpener deviceOpener; // opens the serial devices; empty: the machine's
+  // The information page's shell actions; empty: the real ones (the port-details window, the
+  // file association of this user, the default browser). Tests watch them without side effects.
+  std::function<void(QWidget* parent)> showPortDetails;
+  std::function<void()> associateFileType;
+  std::function<void(const QUrl& url)> openUrl;
 };
 
 // The main window `rvform`: borderless frame, navigation tree and the twelve pages that hold the

@@ -69,7 +69,7 @@ std::unique_ptr<Trvform> WindowBench::Create(const QStringList& args) {
   env.defaultDialogFolder = Path("home") + "/";
   env.arguments = QStringList{QStringLiteral("rv58led")} + args;
   env.dialogs = dialogs;
-  env.listPorts = [this](bool descriptive) {
+  env.listPorts = listPorts ? listPorts : [this](bool descriptive) {
     std::vector<std::string> lines;
     for (const std::string& port : ports) {
       lines.push_back(descriptive ? port + " - test device" : port);
@@ -83,6 +83,9 @@ std::unique_ptr<Trvform> WindowBench::Create(const QStringList& args) {
     }
     return OpenComDevice(path, error);
   };
+  env.showPortDetails = [this](QWidget*) { shellActions.push_back("port details"); };
+  env.associateFileType = [this] { shellActions.push_back("associate"); };
+  env.openUrl = [this](const QUrl& url) { shellActions.push_back("open " + url.toString().toStdString()); };
   return std::make_unique<Trvform>(std::move(env));
 }
 

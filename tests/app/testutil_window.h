@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -53,6 +54,11 @@ public:
   std::unique_ptr<Trvform> Start(const QStringList& args = {});
 
   std::vector<std::string> ports{"COM1", "COM3", "COM33"};
+  // Lists the window's ports; empty: `ports` above, with " - test device" as the description.
+  std::function<std::vector<std::string>(bool descriptive)> listPorts;
+  // The information page's shell actions as they were asked for, in order: "port details",
+  // "associate", "open <url>". No window of a test starts a browser or writes into the home.
+  std::vector<std::string> shellActions;
   // Opens the window's serial devices; empty: pseudo-terminals only, so that no test ever opens
   // a real port (COM1 is the machine's console here).
   TDeviceOpener deviceOpener;
