@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -350,17 +351,6 @@ std::string DecodeUtf16Le(std::string_view raw) {
   return out;
 }
 
-std::string EncodeUtf16Le(std::string_view text) {
-  std::string out("\xFF\xFE", 2);
-  out.reserve(2 + text.size() * 2);
-  for (char c : text) {
-    const char16_t u = Cp1250ToUnicode(static_cast<unsigned char>(c));
-    out.push_back(static_cast<char>(u & 0xFF));
-    out.push_back(static_cast<char>(u >> 8));
-  }
-  return out;
-}
-
 enum class ReadResult { Ok, Missing, Failed };
 
 // Reads a regular file whole. A missing file, and anything that is not a regular file (a folder,
@@ -485,8 +475,49 @@ bool WriteFileAtomic(const std::string& path, std::string_view data, bool exists
   return ok;
 }
 
-// Reads the file, applies an edit to its 8-bit text and writes it back in its own encoding.
-template <typename Edit> bool EditFile(const std::string& path, Edit edit) {
+// The code units of a UTF-16LE file, without its byte-order mark: one per byte of its 8-bit text.
+std::u16string Utf16Units(std::string_view raw) {
+  std::u16string units;
+  units.reserve(raw.size() / 2);
+  for (std::size_t i = 2; i + 1 < raw.size(); i += 2)
+    units.push_back(static_cast<char16_t>(static_cast<unsigned char>(raw[i]) |
+                                          (static_cast<unsigned char>(raw[i + 1]) << 8)));
+  return units;
+}
+
+std::string Utf16Raw(const std::u16string& units) {
+  std::string out("\xFF\xFE", 2);
+  out.reserve(2 + units.size() * 2);
+  for (char16_t u : units) {
+    out.push_back(static_cast<char>(u & 0xFF));
+    out.push_back(static_cast<char>(u >> 8));
+  }
+  return out;
+}
+
+// The code units after an edit turned `before` into `after`: the unchanged beginning and end keep
+// their own units and only the changed middle is encoded anew, so characters without an 8-bit
+// form (in other keys, comments and sections) survive a write.
+std::u16string SpliceUnits(const std::u16string& units, std::string_view before, std::string_view after) {
+  const std::size_t limit = std::min(before.size(), after.size());
+  std::size_t prefix = 0;
+  while (prefix < limit && before[prefix] == after[prefix])
+    ++prefix;
+  std::size_t suffix = 0;
+  while (suffix < limit - prefix && before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix])
+    ++suffix;
+  std::u16string out(units.substr(0, prefix));
+  for (char c : after.substr(prefix, after.size() - prefix - suffix))
+    out.push_back(Cp1250ToUnicode(static_cast<unsigned char>(c)));
+  out.append(units.substr(units.size() - suffix));
+  return out;
+}
+
+using TextEdit = std::function<std::string(const std::string&)>;
+
+// Reads the file, applies the edits in turn to its 8-bit text and writes it back in its own
+// encoding.
+bool EditFile(const std::string& path, const std::vector<TextEdit>& edits) {
   if (path.empty())
     return false;
   std::string raw;
@@ -502,13 +533,20 @@ template <typename Edit> bool EditFile(const std::string& path, Edit edit) {
   }
   const bool utf16 = exists && IsUtf16Le(raw);
   const std::string text = utf16 ? DecodeUtf16Le(raw) : raw;
-  const std::string edited = edit(text);
+  std::u16string units = utf16 ? Utf16Units(raw) : std::u16string();
+  std::string edited = text;
+  for (const TextEdit& edit : edits) {
+    std::string next = edit(edited);
+    if (utf16)
+      units = SpliceUnits(units, edited, next);
+    edited = std::move(next);
+  }
   if (exists && edited == text) {
     // Nothing to change; still a failed write where a write would fail, as on Windows.
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && (st.st_mode & 0222) != 0 && ::access(path.c_str(), W_OK) == 0;
   }
-  return WriteFileAtomic(path, utf16 ? EncodeUtf16Le(edited) : edited, exists, raw);
+  return WriteFileAtomic(path, utf16 ? Utf16Raw(units) : edited, exists, raw);
 }
 
 } // namespace
@@ -533,7 +571,7 @@ bool TIniFile::WriteString(std::string_view section, std::string_view key, std::
   if (ini::TrimSpaces(section).empty() || ini::TrimSpaces(key).empty())
     return false;
   return EditFile(fileName_,
-                  [&](const std::string& text) { return ini::SetValue(text, section, key, value); });
+                  {[&](const std::string& text) { return ini::SetValue(text, section, key, value); }});
 }
 
 bool TIniFile::WriteValues(std::string_view section,
@@ -543,12 +581,13 @@ bool TIniFile::WriteValues(std::string_view section,
   for (const auto& entry : values)
     if (ini::TrimSpaces(entry.first).empty())
       return false;
-  return EditFile(fileName_, [&](const std::string& text) {
-    std::string edited = text;
-    for (const auto& [key, value] : values)
-      edited = ini::SetValue(edited, section, key, value);
-    return edited;
-  });
+  // One edit per key, so that a UTF-16 file keeps the units of every line no key touches.
+  std::vector<TextEdit> edits;
+  edits.reserve(values.size());
+  for (const auto& entry : values)
+    edits.emplace_back(
+        [&](const std::string& text) { return ini::SetValue(text, section, entry.first, entry.second); });
+  return EditFile(fileName_, edits);
 }
 
 bool TIniFile::WriteInteger(std::string_view section, std::string_view key, std::int32_t value) {
@@ -598,14 +637,14 @@ bool TIniFile::DeleteKey(std::string_view section, std::string_view key) {
   std::string raw;
   if (ReadRaw(fileName_, raw) == ReadResult::Missing)
     return true;
-  return EditFile(fileName_, [&](const std::string& text) { return ini::DeleteKey(text, section, key); });
+  return EditFile(fileName_, {[&](const std::string& text) { return ini::DeleteKey(text, section, key); }});
 }
 
 bool TIniFile::EraseSection(std::string_view section) {
   std::string raw;
   if (ReadRaw(fileName_, raw) == ReadResult::Missing)
     return true;
-  return EditFile(fileName_, [&](const std::string& text) { return ini::EraseSection(text, section); });
+  return EditFile(fileName_, {[&](const std::string& text) { return ini::EraseSection(text, section); }});
 }
 
 } // namespace rv58

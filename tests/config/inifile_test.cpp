@@ -336,6 +336,33 @@ TEST(IniWrite, Utf16FileStaysUtf16) {
   EXPECT_EQ(ReadBytes(dir.File("f.ini")), expected);
 }
 
+TEST(IniWrite, Utf16FileKeepsCharactersWithoutAn8BitForm) {
+  // Cyrillic, Greek and an emoji (two code units) have no Windows-1250 byte: lines that a write
+  // does not touch must keep them, also when many keys are written at once.
+  const auto utf16 = [](const std::u16string& text) {
+    std::string out("\xFF\xFE", 2);
+    for (char16_t c : text) {
+      out.push_back(static_cast<char>(c & 0xFF));
+      out.push_back(static_cast<char>(c >> 8));
+    }
+    return out;
+  };
+  TempDir dir;
+  WriteBytes(
+      dir.File("f.ini"),
+      utf16(
+          u";\u0416\u0443\u0440\u043D\u0430\u043B\r\n[Opt]\r\nlastsavedir=/home/\u0418\u0432\u0430\u043D/\r\n"
+          u"[RV5]\r\nbd=1\r\nmine=\u03B1\U0001F600\r\nnm=1\r\n"));
+  TIniFile ini(dir.File("f.ini"));
+  ASSERT_TRUE(ini.WriteString("Opt", "lastopendir", "/tmp/"));
+  ASSERT_TRUE(ini.WriteValues("RV5", {{"bd", "5"}, {"nm", "0"}, {"ht", "\xC9"}})); // É
+  EXPECT_EQ(
+      ReadBytes(dir.File("f.ini")),
+      utf16(
+          u";\u0416\u0443\u0440\u043D\u0430\u043B\r\n[Opt]\r\nlastsavedir=/home/\u0418\u0432\u0430\u043D/\r\n"
+          u"lastopendir=/tmp/\r\n[RV5]\r\nbd=5\r\nmine=\u03B1\U0001F600\r\nnm=0\r\nht=\u00C9\r\n"));
+}
+
 TEST(IniBadInput, OddFilesReadAsDefaultsWithoutHanging) {
   TempDir dir;
   const std::string def = "<d>";
