@@ -233,6 +233,9 @@ void Trvform::CreateFrame() {
   // The working surface covers the window but for the frame; presses on it never reach the
   // frame's resize handling.
   ScrollBox1->installEventFilter(this);
+  // The frame's resize cursor is set on the window; the working surface keeps its own arrow so
+  // that the controls do not inherit the resize cursor once the mouse leaves the frame.
+  ScrollBox1->setCursor(Qt::ArrowCursor);
 
   Panel2 = new TTitleBar(this);
   Panel2->setObjectName(QStringLiteral("Panel2"));

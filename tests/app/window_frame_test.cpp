@@ -55,6 +55,19 @@ TEST(WindowFrame, ZonesResizeTheMatchingEdgesWithTheMatchingCursor) {
   EXPECT_EQ(FrameHitCursor(htDEFAULT), Qt::ArrowCursor);
 }
 
+TEST(WindowFrame, ResizeCursorShowsOnTheFrameOnly) {
+  WindowBench bench;
+  auto form = bench.Start();
+  QMouseEvent onLeftEdge(QEvent::MouseMove, QPointF(2, 300), form->mapToGlobal(QPointF(2, 300)), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(form.get(), &onLeftEdge);
+  EXPECT_EQ(form->cursor().shape(), Qt::SizeHorCursor);
+  // The controls beside the frame keep the arrow.
+  EXPECT_EQ(form->tree1->viewport()->cursor().shape(), Qt::ArrowCursor);
+  EXPECT_EQ(form->Panel2->cursor().shape(), Qt::ArrowCursor);
+  EXPECT_EQ(form->bd->cursor().shape(), Qt::ArrowCursor);
+}
+
 TEST(WindowFrame, OffScreenRuleKeepsAnyVisiblePart) {
   const QList<QRect> screens{QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
   const QRect primary(0, 0, 1920, 1040);
