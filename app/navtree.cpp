@@ -76,6 +76,15 @@ void TNavigationTree::mouseMoveEvent(QMouseEvent* event) {
   QTreeWidget::mouseMoveEvent(event);
 }
 
+void TNavigationTree::focusInEvent(QFocusEvent* event) {
+  QTreeWidget::focusInEvent(event);
+  // Taking the focus with nothing selected makes the first node current but leaves it unmarked;
+  // select it, so the node of the page shown is drawn as the selection.
+  if (selectionModel() != nullptr && !selectionModel()->hasSelection() && currentIndex().isValid()) {
+    selectionModel()->select(currentIndex(), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  }
+}
+
 bool TNavigationTree::viewportEvent(QEvent* event) {
   if (event->type() == QEvent::Leave) {
     SetHot(QModelIndex());

@@ -26,6 +26,7 @@ protected:
                const QModelIndex& index) const override;
   void drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const override;
   void mouseMoveEvent(QMouseEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
   bool viewportEvent(QEvent* event) override;
 
 private:

@@ -38,6 +38,19 @@ TEST(WindowTree, TwelveNodesFortyPixelsHighFirstRootExpanded) {
   EXPECT_EQ(NodeAt(*form, 9)->text(0), QString::fromUtf8("Órakijelzés"));
 }
 
+TEST(WindowTree, FocusWithNothingSelectedSelectsTheFirstNode) {
+  WindowBench bench;
+  auto form = bench.Create(); // not shown yet: the tree has never had the focus
+  form->page1->setCurrentIndex(5);
+  ASSERT_TRUE(form->tree1->selectedItems().isEmpty());
+  QFocusEvent focusIn(QEvent::FocusIn, Qt::TabFocusReason);
+  QApplication::sendEvent(form->tree1, &focusIn);
+  EXPECT_EQ(form->tree1->currentItem(), NodeAt(*form, 0));
+  ASSERT_EQ(form->tree1->selectedItems().size(), 1);
+  EXPECT_EQ(form->tree1->selectedItems().first(), NodeAt(*form, 0));
+  EXPECT_EQ(form->page1->currentIndex(), 0);
+}
+
 TEST(WindowTree, ClickingANodeShowsItsPage) {
   WindowBench bench;
   auto form = bench.Start();
