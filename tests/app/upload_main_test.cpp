@@ -1,12 +1,5 @@
-// The upload tests' entry: the window needs a QApplication, which GoogleTest's own main lacks.
-#include <QApplication>
-
-#include <gtest/gtest.h>
+#include "qtest_main.h"
 
 int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM",
-          qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
+  return RunWidgetTests(argc, argv);
 }
