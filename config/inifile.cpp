@@ -1,18 +1,12 @@
 #include "inifile.h"
 
 #include "cp1250.h"
+#include "fileio.h"
 #include "strconv.h"
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
 #include <functional>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace rv58 {
 
@@ -335,170 +329,127 @@ bool SectionReader::ReadBool(std::string_view key, bool defaultValue) const {
 
 namespace {
 
-bool IsUtf16Le(std::string_view raw) {
-  return raw.size() >= 2 && static_cast<unsigned char>(raw[0]) == 0xFF &&
-         static_cast<unsigned char>(raw[1]) == 0xFE;
+// The encodings a file may come in. Our files are 8-bit; a UTF-16LE file with its byte-order
+// mark (the Windows profile functions read and keep those) and a UTF-8 file with its byte-order
+// mark (as editors save them) are read as the same 8-bit text and written back in their own
+// encoding.
+enum class Encoding { Bytes, Utf16Le, Utf8 };
+
+Encoding EncodingOf(std::string_view raw) {
+  if (raw.size() >= 2 && static_cast<unsigned char>(raw[0]) == 0xFF &&
+      static_cast<unsigned char>(raw[1]) == 0xFE)
+    return Encoding::Utf16Le;
+  if (raw.starts_with("\xEF\xBB\xBF"))
+    return Encoding::Utf8;
+  return Encoding::Bytes;
 }
 
-std::string DecodeUtf16Le(std::string_view raw) {
+// A byte of malformed UTF-8, kept as this unit so that it is written back as it was.
+constexpr char32_t kRawByteUnit = 0xDC00;
+
+// The units of a file after its byte-order mark, one per byte of its 8-bit text: UTF-16 code
+// units, or code points (and raw bytes) of UTF-8.
+std::u32string UnitsOf(std::string_view raw, Encoding encoding) {
+  std::u32string units;
+  if (encoding == Encoding::Utf16Le) {
+    units.reserve(raw.size() / 2);
+    for (std::size_t i = 2; i + 1 < raw.size(); i += 2)
+      units.push_back(static_cast<char32_t>(static_cast<unsigned char>(raw[i]) |
+                                            (static_cast<unsigned char>(raw[i + 1]) << 8)));
+    return units;
+  }
+  units.reserve(raw.size());
+  std::size_t i = 3;
+  while (i < raw.size()) {
+    const auto lead = static_cast<unsigned char>(raw[i]);
+    const std::size_t length = lead < 0x80         ? 1
+                               : (lead >> 5) == 6  ? 2
+                               : (lead >> 4) == 14 ? 3
+                               : (lead >> 3) == 30 ? 4
+                                                   : 0;
+    char32_t cp = length == 1   ? lead
+                  : length == 2 ? (lead & 0x1F)
+                  : length == 3 ? (lead & 0x0F)
+                                : (lead & 0x07);
+    bool ok = length != 0 && i + length <= raw.size();
+    for (std::size_t k = 1; ok && k < length; ++k) {
+      const auto next = static_cast<unsigned char>(raw[i + k]);
+      ok = (next & 0xC0) == 0x80;
+      cp = (cp << 6) | (next & 0x3F);
+    }
+    static constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+    ok = ok && cp >= kLeast[length] && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF);
+    if (!ok) {
+      units.push_back(kRawByteUnit + lead);
+      i += 1;
+    } else {
+      units.push_back(cp);
+      i += length;
+    }
+  }
+  return units;
+}
+
+char ByteOfUnit(char32_t unit) {
+  return Cp1250FromUnicode(unit); // surrogates and raw bytes have no 8-bit form: "?"
+}
+
+std::string TextOf(const std::u32string& units) {
+  std::string text;
+  text.reserve(units.size());
+  for (char32_t u : units)
+    text.push_back(ByteOfUnit(u));
+  return text;
+}
+
+std::string Encode(const std::u32string& units, Encoding encoding) {
   std::string out;
-  out.reserve(raw.size() / 2);
-  for (std::size_t i = 2; i + 1 < raw.size(); i += 2) {
-    const auto u = static_cast<char16_t>(static_cast<unsigned char>(raw[i]) |
-                                         (static_cast<unsigned char>(raw[i + 1]) << 8));
-    out.push_back(Cp1250FromUnicode(u));
+  if (encoding == Encoding::Utf16Le) {
+    out.assign("\xFF\xFE", 2);
+    out.reserve(2 + units.size() * 2);
+    for (char32_t u : units) {
+      out.push_back(static_cast<char>(u & 0xFF));
+      out.push_back(static_cast<char>((u >> 8) & 0xFF));
+    }
+    return out;
+  }
+  out.assign("\xEF\xBB\xBF");
+  out.reserve(3 + units.size() * 2);
+  for (char32_t u : units) {
+    if (u >= kRawByteUnit + 0x80 && u <= kRawByteUnit + 0xFF) {
+      out.push_back(static_cast<char>(u - kRawByteUnit));
+    } else if (u < 0x80) {
+      out.push_back(static_cast<char>(u));
+    } else if (u < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (u >> 6)));
+      out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+    } else if (u < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (u >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (u >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((u >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+    }
   }
   return out;
-}
-
-enum class ReadResult { Ok, Missing, Failed };
-
-// Reads a regular file whole. A missing file, and anything that is not a regular file (a folder,
-// a FIFO that would block, a device), reads as missing.
-ReadResult ReadRaw(const std::string& path, std::string& out) {
-  out.clear();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0)
-    return errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Failed;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return ReadResult::Missing;
-  }
-  // One byte more than the size, so that the end shows without growing the buffer.
-  out.resize(static_cast<std::size_t>(st.st_size) + 1);
-  std::size_t got = 0;
-  for (;;) {
-    if (got == out.size())
-      out.resize(out.size() * 2); // the file has grown since fstat
-    const ssize_t n = ::read(fd, out.data() + got, out.size() - got);
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
-      ::close(fd);
-      out.clear();
-      return ReadResult::Failed;
-    }
-    if (n == 0)
-      break;
-    got += static_cast<std::size_t>(n);
-  }
-  ::close(fd);
-  out.resize(got);
-  return ReadResult::Ok;
 }
 
 // The file's text as the rules see it (8-bit); empty when it cannot be read.
 std::string ReadText(const std::string& path) {
   std::string raw;
-  if (ReadRaw(path, raw) != ReadResult::Ok)
+  if (fileio::ReadWholeFile(path, raw) != fileio::ReadStatus::Ok)
     return {};
-  if (IsUtf16Le(raw))
-    return DecodeUtf16Le(raw);
-  return raw;
+  const Encoding encoding = EncodingOf(raw);
+  return encoding == Encoding::Bytes ? raw : TextOf(UnitsOf(raw, encoding));
 }
 
-bool WriteAll(int fd, std::string_view data, off_t offset) {
-  std::size_t done = 0;
-  while (done < data.size()) {
-    const ssize_t n = ::pwrite(fd, data.data() + done, data.size() - done, offset + static_cast<off_t>(done));
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-mode_t CurrentUmask() {
-  const mode_t mask = ::umask(022);
-  ::umask(mask);
-  return mask;
-}
-
-// Last resort for a writable file in a folder where no temporary file can be made: overwrite in
-// place, and put the old bytes back when that fails half way.
-bool WriteInPlace(const std::string& target, std::string_view data, std::string_view old) {
-  const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0)
-    return false;
-  bool ok =
-      WriteAll(fd, data, 0) && ::ftruncate(fd, static_cast<off_t>(data.size())) == 0 && ::fsync(fd) == 0;
-  if (!ok) {
-    WriteAll(fd, old, 0);
-    (void)::ftruncate(fd, static_cast<off_t>(old.size()));
-    (void)::fsync(fd);
-  }
-  ::close(fd);
-  return ok;
-}
-
-// Replaces the file with `data` so that a reader sees either the old or the new whole content.
-bool WriteFileAtomic(const std::string& path, std::string_view data, bool exists, std::string_view old) {
-  std::string target = path;
-  struct stat st {};
-  if (exists) {
-    // Write through a symbolic link to the file it names, rather than replacing the link.
-    if (char* real = ::realpath(path.c_str(), nullptr)) {
-      target = real;
-      std::free(real);
-    }
-    if (::stat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-      return false;
-    // A read-only file stays read-only, as on Windows; a file without any write permission
-    // counts as read-only also for root, who could write it anyway.
-    if (::access(target.c_str(), W_OK) != 0 || (st.st_mode & 0222) == 0)
-      return false;
-  }
-  const std::size_t slash = target.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
-  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-  std::string tmp = folder + "/." + base + ".XXXXXX";
-  const int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
-  if (fd < 0) {
-    if (exists && (errno == EACCES || errno == EPERM))
-      return WriteInPlace(target, data, old);
-    return false;
-  }
-  const mode_t mode = exists ? (st.st_mode & 07777) : (0666 & ~CurrentUmask());
-  bool ok = ::fchmod(fd, mode) == 0;
-  if (exists && (st.st_uid != ::geteuid() || st.st_gid != ::getegid()))
-    (void)::fchown(fd, st.st_uid, st.st_gid); // best effort: only root may give files away
-  ok = ok && WriteAll(fd, data, 0) && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  if (ok)
-    ok = ::rename(tmp.c_str(), target.c_str()) == 0;
-  if (!ok)
-    ::unlink(tmp.c_str());
-  return ok;
-}
-
-// The code units of a UTF-16LE file, without its byte-order mark: one per byte of its 8-bit text.
-std::u16string Utf16Units(std::string_view raw) {
-  std::u16string units;
-  units.reserve(raw.size() / 2);
-  for (std::size_t i = 2; i + 1 < raw.size(); i += 2)
-    units.push_back(static_cast<char16_t>(static_cast<unsigned char>(raw[i]) |
-                                          (static_cast<unsigned char>(raw[i + 1]) << 8)));
-  return units;
-}
-
-std::string Utf16Raw(const std::u16string& units) {
-  std::string out("\xFF\xFE", 2);
-  out.reserve(2 + units.size() * 2);
-  for (char16_t u : units) {
-    out.push_back(static_cast<char>(u & 0xFF));
-    out.push_back(static_cast<char>(u >> 8));
-  }
-  return out;
-}
-
-// The code units after an edit turned `before` into `after`: the unchanged beginning and end keep
+// The units after an edit turned `before` into `after`: the unchanged beginning and end keep
 // their own units and only the changed middle is encoded anew, so characters without an 8-bit
 // form (in other keys, comments and sections) survive a write.
-std::u16string SpliceUnits(const std::u16string& units, std::string_view before, std::string_view after) {
+std::u32string SpliceUnits(const std::u32string& units, std::string_view before, std::string_view after) {
   const std::size_t limit = std::min(before.size(), after.size());
   std::size_t prefix = 0;
   while (prefix < limit && before[prefix] == after[prefix])
@@ -506,7 +457,7 @@ std::u16string SpliceUnits(const std::u16string& units, std::string_view before,
   std::size_t suffix = 0;
   while (suffix < limit - prefix && before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix])
     ++suffix;
-  std::u16string out(units.substr(0, prefix));
+  std::u32string out(units.substr(0, prefix));
   for (char c : after.substr(prefix, after.size() - prefix - suffix))
     out.push_back(Cp1250ToUnicode(static_cast<unsigned char>(c)));
   out.append(units.substr(units.size() - suffix));
@@ -521,32 +472,32 @@ bool EditFile(const std::string& path, const std::vector<TextEdit>& edits) {
   if (path.empty())
     return false;
   std::string raw;
-  const ReadResult read = ReadRaw(path, raw);
-  if (read == ReadResult::Failed)
+  const fileio::ReadStatus read = fileio::ReadWholeFile(path, raw);
+  if (read == fileio::ReadStatus::Failed || read == fileio::ReadStatus::NotAFile)
     return false; // what cannot be read cannot be edited without losing it
-  bool exists = read == ReadResult::Ok;
-  if (!exists) {
-    // Missing, or present but not a regular file: only the first may be created.
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0 && !S_ISLNK(st.st_mode))
-      return false;
-  }
-  const bool utf16 = exists && IsUtf16Le(raw);
-  const std::string text = utf16 ? DecodeUtf16Le(raw) : raw;
-  std::u16string units = utf16 ? Utf16Units(raw) : std::u16string();
+  const bool exists = read == fileio::ReadStatus::Ok;
+  const Encoding encoding = exists ? EncodingOf(raw) : Encoding::Bytes;
+  std::u32string units = encoding == Encoding::Bytes ? std::u32string() : UnitsOf(raw, encoding);
+  const std::string text = encoding == Encoding::Bytes ? raw : TextOf(units);
   std::string edited = text;
   for (const TextEdit& edit : edits) {
     std::string next = edit(edited);
-    if (utf16)
+    if (encoding != Encoding::Bytes)
       units = SpliceUnits(units, edited, next);
     edited = std::move(next);
   }
   if (exists && edited == text) {
     // Nothing to change; still a failed write where a write would fail, as on Windows.
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && (st.st_mode & 0222) != 0 && ::access(path.c_str(), W_OK) == 0;
+    return fileio::Inspect(path).writable;
   }
-  return WriteFileAtomic(path, utf16 ? Utf16Raw(units) : edited, exists, raw);
+  // Blanks at the end of a text change nothing for its readers.
+  const std::string_view filler = encoding == Encoding::Utf16Le ? std::string_view(" \0", 2) : " ";
+  return fileio::ReplaceFile(path, encoding == Encoding::Bytes ? edited : Encode(units, encoding), filler);
+}
+
+bool IsMissing(const std::string& path) {
+  std::string raw;
+  return fileio::ReadWholeFile(path, raw) == fileio::ReadStatus::Missing;
 }
 
 } // namespace
@@ -634,15 +585,13 @@ bool TIniFile::ValueExists(std::string_view section, std::string_view key) const
 }
 
 bool TIniFile::DeleteKey(std::string_view section, std::string_view key) {
-  std::string raw;
-  if (ReadRaw(fileName_, raw) == ReadResult::Missing)
+  if (IsMissing(fileName_))
     return true;
   return EditFile(fileName_, {[&](const std::string& text) { return ini::DeleteKey(text, section, key); }});
 }
 
 bool TIniFile::EraseSection(std::string_view section) {
-  std::string raw;
-  if (ReadRaw(fileName_, raw) == ReadResult::Missing)
+  if (IsMissing(fileName_))
     return true;
   return EditFile(fileName_, {[&](const std::string& text) { return ini::EraseSection(text, section); }});
 }

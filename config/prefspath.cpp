@@ -1,34 +1,24 @@
 #include "prefspath.h"
 
+#include "fileio.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
-#include <unistd.h>
 
 namespace rv58 {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-bool IsWritableFolder(const std::string& folder) {
-  return !folder.empty() && ::access(folder.c_str(), W_OK | X_OK) == 0;
-}
-
-std::string ConfigHome(const PreferencesEnvironment& env) {
-  if (!env.xdgConfigHome.empty() && env.xdgConfigHome.front() == '/')
-    return env.xdgConfigHome;
-  return (env.home.empty() ? std::string("/tmp") : env.home) + "/.config";
-}
-
-} // namespace
+using fileio::IsWritableFolder;
 
 std::string ExecutableDir() {
-  std::error_code ec;
-  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-  if (ec)
+  const std::string& exe = fileio::ExecutablePath();
+  if (exe.empty()) {
+    std::error_code ec;
     return fs::current_path(ec).string();
-  return exe.parent_path().string();
+  }
+  return fs::path(exe).parent_path().string();
 }
 
 PreferencesEnvironment CurrentPreferencesEnvironment() {
@@ -53,13 +43,12 @@ bool IsSystemFolder(const std::string& folder) {
 
 std::string PreferencesFilePath(const PreferencesEnvironment& env) {
   const std::string beside = env.executableDir + "/" + kPreferencesFileName;
-  std::error_code ec;
-  if (fs::is_regular_file(beside, ec))
+  if (fileio::Inspect(beside).kind == fileio::Kind::File)
     return beside;
   if (IsWritableFolder(env.executableDir) && !IsSystemFolder(env.executableDir))
     return beside;
-  const std::string folder = ConfigHome(env) + "/rv58led";
-  fs::create_directories(folder, ec);
+  const std::string folder = fileio::ConfigHome(env.xdgConfigHome, env.home) + "/rv58led";
+  (void)fileio::CreateFolders(folder);
   return folder + "/" + kPreferencesFileName;
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -93,10 +94,14 @@ TEST(IniRead, EmptyValueIsNotTheDefault) {
   EXPECT_EQ(ReadFrom("[s]\r\nk=''x''\r\n", "s", "k"), "'x'");
 }
 
-TEST(IniRead, Utf8ByteOrderMarkIsPartOfTheFirstLine) {
-  const std::string content = "\xEF\xBB\xBF[s]\r\nk=1\r\n[t]\r\nk=2\r\n";
-  EXPECT_EQ(ReadFrom(content, "s", "k"), "<default>");
-  EXPECT_EQ(ReadFrom(content, "t", "k"), "2");
+TEST(IniRead, Utf8FileWithByteOrderMarkIsReadAndStaysUtf8) {
+  TempDir dir;
+  WriteBytes(dir.File("f.ini"), "\xEF\xBB\xBF[s]\r\nk=\xC3\xA9\r\nx=\xD0\x96\xFF\r\n"); // é, Ж, a bad byte
+  TIniFile ini(dir.File("f.ini"));
+  EXPECT_EQ(ini.ReadString("s", "k", ""), "\xE9");
+  ASSERT_TRUE(ini.WriteString("s", "n", "\xF5")); // ő
+  EXPECT_EQ(ReadBytes(dir.File("f.ini")),
+            "\xEF\xBB\xBF[s]\r\nk=\xC3\xA9\r\nx=\xD0\x96\xFF\r\nn=\xC5\x91\r\n");
 }
 
 TEST(IniRead, IntegersFollowTheClassicWrapper) {
@@ -288,6 +293,75 @@ TEST(IniWrite, KeepsPermissionsAndLinks) {
   for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.Path()))
     ++entries;
   EXPECT_EQ(entries, 3);
+}
+
+TEST(IniWrite, RemovesTemporaryFilesThatAKilledWriterLeft) {
+  TempDir dir;
+  WriteBytes(dir.File("f.ini"), "[s]\r\nk=1\r\n");
+  for (const char* name : {".f.ini.Ab12Cd", ".f.ini.Ab12C", ".g.ini.Ab12Cd", "f.ini.Ab12Cd"})
+    WriteBytes(dir.File(name), "stale");
+  ASSERT_TRUE(TIniFile(dir.File("f.ini")).WriteString("s", "k", "2"));
+  EXPECT_FALSE(std::filesystem::exists(dir.File(".f.ini.Ab12Cd")));
+  for (const char* name : {".f.ini.Ab12C", ".g.ini.Ab12Cd", "f.ini.Ab12Cd"}) // not ours: kept
+    EXPECT_TRUE(std::filesystem::exists(dir.File(name))) << name;
+}
+
+// Runs `write` as a user who may write the file but not its folder: another user when we are
+// root (root may write any folder), else ourselves with the folder made read-only.
+template <class F> bool WriteWithoutFolderRights(const TempDir& dir, const std::string& file, F&& write) {
+  constexpr uid_t kNobody = 65534;
+  if (::geteuid() == 0) {
+    if (::chown(file.c_str(), kNobody, kNobody) != 0)
+      return false;
+    const pid_t child = ::fork();
+    if (child == 0)
+      ::_exit(::setgid(kNobody) == 0 && ::setuid(kNobody) == 0 && write() ? 0 : 1);
+    int status = 0;
+    return ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  }
+  ::chmod(dir.Path().c_str(), 0555);
+  const bool ok = write();
+  ::chmod(dir.Path().c_str(), 0755);
+  return ok;
+}
+
+TEST(IniWrite, FileInAFolderWithoutRightsIsWrittenInOneStepOrNotAtAll) {
+  TempDir dir;
+  ::chmod(dir.Path().c_str(), 0755);
+  const std::string file = dir.File("f.ini");
+  // Shorter content is filled up with blanks, so that no second step (truncation) is needed.
+  WriteBytes(file, "[s]\r\nk=100\r\n");
+  EXPECT_TRUE(WriteWithoutFolderRights(dir, file, [&] { return TIniFile(file).WriteString("s", "k", "2"); }));
+  EXPECT_EQ(ReadBytes(file), "[s]\r\nk=2\r\n  ");
+  EXPECT_EQ(TIniFile(file).ReadString("s", "k", ""), "2");
+  // A file larger than one page could be torn by a kill: refused, unchanged.
+  const std::string large = "[s]\r\nk=1\r\n" + std::string(5000, ';') + "\r\n";
+  WriteBytes(file, large);
+  EXPECT_FALSE(
+      WriteWithoutFolderRights(dir, file, [&] { return TIniFile(file).WriteString("s", "k", "2"); }));
+  EXPECT_EQ(ReadBytes(file), large);
+  int entries = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.Path()))
+    ++entries;
+  EXPECT_EQ(entries, 1);
+}
+
+TEST(IniWrite, LinkOfAnotherUserInASharedFolderIsNotFollowed) {
+  if (::geteuid() != 0)
+    GTEST_SKIP() << "only root can plant a link of another user";
+  TempDir dir;
+  ASSERT_EQ(::chmod(dir.Path().c_str(), 01777), 0); // like /tmp
+  WriteBytes(dir.File("target.ini"), "[s]\r\nk=1\r\n");
+  std::filesystem::create_symlink(dir.File("target.ini"), dir.File("planted.ini"));
+  std::filesystem::create_symlink(dir.File("target.ini"), dir.File("mine.ini"));
+  ASSERT_EQ(::lchown(dir.File("planted.ini").c_str(), 65534, 65534), 0);
+  EXPECT_FALSE(TIniFile(dir.File("planted.ini")).WriteString("s", "k", "2"));
+  EXPECT_EQ(ReadBytes(dir.File("target.ini")), "[s]\r\nk=1\r\n");
+  EXPECT_TRUE(TIniFile(dir.File("mine.ini")).WriteString("s", "k", "3"));
+  // The folder's owner's links are followed too.
+  ASSERT_EQ(::chown(dir.Path().c_str(), 65534, 65534), 0);
+  EXPECT_TRUE(TIniFile(dir.File("planted.ini")).WriteString("s", "k", "4"));
+  EXPECT_EQ(ReadBytes(dir.File("target.ini")), "[s]\r\nk=4\r\n");
 }
 
 TEST(IniWrite, ReadOnlyFileIsAFailedWriteAndStaysIntact) {

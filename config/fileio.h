@@ -1,0 +1,71 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace rv58::fileio {
+
+// The few file-system operations the program needs, one implementation per platform
+// (fileio_posix.cpp). Paths are UTF-8 on every platform.
+
+enum class ReadStatus {
+  Ok,
+  Missing,  // nothing there (or a path through a missing folder)
+  NotAFile, // a folder, a FIFO, a device: never read, since it may block or never end
+  Failed,   // there, but it cannot be read (no permission, an I/O error)
+};
+
+// Reads a regular file whole into `content` (empty unless Ok).
+ReadStatus ReadWholeFile(const std::string& path, std::string& content);
+
+enum class Kind { Missing, File, Folder, Other };
+
+struct Info {
+  Kind kind = Kind::Missing;
+  // A file that may be written: the caller has the permission and the file has a write bit, so a
+  // read-only file stays read-only also for an administrator.
+  bool writable = false;
+};
+
+// What the path names, links followed.
+Info Inspect(const std::string& path);
+
+// True when files can be created in the folder.
+bool IsWritableFolder(const std::string& folder);
+
+// Creates the folder and its missing parents; true when it exists afterwards.
+bool CreateFolders(const std::string& folder);
+
+// Replaces the file's content so that a reader, and a process killed at any moment, sees the old
+// or the new content whole: the new content is written to an unnamed file in the same folder and
+// put in place when complete; the file keeps its permissions (and, for an administrator, its
+// owner). A missing file is created with the ordinary permissions. When the folder takes no new
+// file but the file may be written, the file is written in place (WriteInPlace). Leftover
+// temporary files of this file's name from an interrupted older writer are removed.
+//
+// Symbolic links are followed, except where the system's own rule for shared folders forbids it:
+// in a folder that everyone may write and whose entries only their owners may remove (/tmp), a
+// link is followed only when it belongs to the caller or to the folder's owner.
+//
+// False when the file could not be written (missing folder, no permission, not a regular file,
+// a forbidden link, disk full); the file is then unchanged.
+//
+// `filler` is text that may be added at the end of the content without changing its meaning
+// (blanks after the last line of a text file); an in-place write uses it not to shorten a file.
+bool ReplaceFile(const std::string& path, std::string_view content, std::string_view filler = {});
+
+// Writes an existing file in place, in one step that a killed process cannot interrupt, when the
+// old and new content fit in one page of memory; a shorter content is padded with `filler` to the
+// old length. Refuses (false, file unchanged) what cannot be written so: a larger file, a shorter
+// content without a filler. A power failure during the write can still tear the file.
+bool WriteInPlace(const std::string& path, std::string_view content, std::string_view filler = {});
+
+// The path of the running program, read once.
+const std::string& ExecutablePath();
+
+// The user's configuration folder: $XDG_CONFIG_HOME when set to an absolute path, otherwise
+// $HOME/.config (without a home, /tmp/.config). The pure rule is open for tests.
+std::string ConfigHome();
+std::string ConfigHome(std::string_view xdgConfigHome, std::string_view home);
+
+} // namespace rv58::fileio
