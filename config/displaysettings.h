@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -38,9 +39,17 @@ constexpr std::int32_t PrIndex(int dataBits, int parity, int stopBits) {
   return (dataBits - 5) + 4 * (stopBits - 1) + 8 * parity;
 }
 
-// The error text filter for typing: a typed comma is swallowed, every other key passes.
+// The error text holds at most this many characters: its box cuts what the program puts there
+// as well, so the window and rv58ctl send the same text for the same file.
+inline constexpr std::size_t kHtMaxLength = 6;
+
+// Characters the error text cannot carry: the comma separates the message's fields, "<" and ">"
+// open and end the display's frame.
+inline constexpr std::string_view kHtRefusedCharacters = ",<>";
+
+// The error text filter for typing: a refused character is swallowed, every other key passes.
 constexpr bool HtKeyAccepted(char typed) {
-  return typed != ',';
+  return kHtRefusedCharacters.find(typed) == std::string_view::npos;
 }
 
 // One snapshot of the main window's settings controls, one field per control, named after it.
@@ -65,7 +74,12 @@ public:
   // The description's lines (without line breaks).
   std::vector<std::string> LeirasLines() const;
   const std::string& ht() const { return ht_; }
-  void SetHt(std::string text) { ht_ = std::move(text); } // not filtered: only typing is
+  // Cut to kHtMaxLength as the box cuts it; not filtered otherwise: only typing is.
+  void SetHt(std::string text) {
+    if (text.size() > kHtMaxLength)
+      text.resize(kHtMaxLength);
+    ht_ = std::move(text);
+  }
 
   // Drop-down lists: index in their list, or -1.
   std::int32_t bd() const { return bd_; }

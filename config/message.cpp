@@ -27,10 +27,18 @@ std::string ConfigurationMessage(const DisplaySettings& s) {
 std::string UploadCheck(const DisplaySettings& s) {
   if (s.TmText() == "," || s.KrText() == ",")
     return std::string(kCommaWarning);
-  // A comma in the error text would shift every later field on the display.
-  if (s.ht().find(',') != std::string::npos)
-    return std::string(kCommaWarning);
+  // A comma in the error text would shift every later field on the display; "<" and ">" would
+  // start or end the display's frame.
+  const std::size_t refused = s.ht().find_first_of(kHtRefusedCharacters);
+  if (refused != std::string::npos)
+    return RefusedCharacterWarning(s.ht()[refused]);
   return {};
+}
+
+std::string RefusedCharacterWarning(char refused) {
+  std::string warning(kCommaWarning);
+  warning[warning.find(',')] = refused;
+  return warning;
 }
 
 } // namespace rv58

@@ -17,13 +17,18 @@ inline constexpr std::string_view kDisplayTestMessage = "<,<<>";
 inline constexpr std::string_view kCommaWarning =
     "A \",\" karakter nem haszn\xE1lhat\xF3 a be\xE1ll\xEDt\xE1sok k\xF6z\xF6tt.";
 
+// The same warning for the other characters the message cannot carry ("<", ">"), with that
+// character in place of the comma.
+std::string RefusedCharacterWarning(char refused);
+
 // "<," then 14 fields each followed by ",", then ">": bd (text), pr, tm, kr, fe, le, lh, tp, bt,
 // hk (indices, -1 when nothing chosen), ht (text), au (1/0), ora, nm (1/0).
 std::string ConfigurationMessage(const DisplaySettings& settings);
 
 // The check the upload makes before it touches the port: the warning text to show, or "" when
 // the settings may be sent. The comma separates the message's fields, so it is refused as
-// terminator, as required character and anywhere in the error text.
+// terminator, as required character and anywhere in the error text; "<" and ">" are refused in
+// the error text (kHtRefusedCharacters).
 std::string UploadCheck(const DisplaySettings& settings);
 
 } // namespace rv58

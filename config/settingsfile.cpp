@@ -1,5 +1,7 @@
 #include "settingsfile.h"
 
+#include "fileio.h"
+
 namespace rv58 {
 
 namespace {
@@ -57,6 +59,14 @@ std::string EncodeLeiras(std::string_view leiras) {
 
 std::string DecodeLeiras(std::string_view stored) {
   return ReplaceAll(stored, kStoredLineBreak, "\r\n");
+}
+
+SettingsFileStatus CheckSettingsFile(const std::string& fileName, std::string_view section) {
+  std::string raw;
+  if (fileio::ReadWholeFile(fileName, raw) != fileio::ReadStatus::Ok)
+    return SettingsFileStatus::Unreadable;
+  return TIniFile(fileName).ReadSectionSnapshot(section).Found() ? SettingsFileStatus::Ok
+                                                                 : SettingsFileStatus::NoSection;
 }
 
 bool savefile(const DisplaySettings& s, TIniFile& file, std::string_view section) {

@@ -27,6 +27,16 @@ bool savefile(const DisplaySettings& settings, TIniFile& file, std::string_view 
 void loadfile(DisplaySettings& settings, const TIniFile& file, const std::vector<std::string>& availablePorts,
               std::string_view section = kSettingsSection);
 
+// Whether a file can give settings: the upload of rv58ctl refuses the others rather than send
+// the defaults that loading them gives.
+enum class SettingsFileStatus {
+  Ok,
+  Unreadable, // missing, not a regular file, or no permission to read it
+  NoSection,  // readable, but without the section (empty, binary, another format)
+};
+SettingsFileStatus CheckSettingsFile(const std::string& fileName,
+                                     std::string_view section = kSettingsSection);
+
 // The description as one INI value: every CR LF becomes "ˇ^" (bytes 0xA1 0x5E), and back.
 std::string EncodeLeiras(std::string_view leiras);
 std::string DecodeLeiras(std::string_view stored);

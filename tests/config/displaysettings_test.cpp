@@ -185,7 +185,8 @@ TEST(DisplaySettingsModel, CopyButtonAndErrorTextFilter) {
   s.SetTm(44);
   s.CopyTmToKr();
   EXPECT_EQ(s.KrText(), ",");
-  EXPECT_FALSE(rv58::HtKeyAccepted(','));
+  for (char refused : {',', '<', '>'}) // the frame's characters too
+    EXPECT_FALSE(rv58::HtKeyAccepted(refused)) << refused;
   EXPECT_TRUE(rv58::HtKeyAccepted('e'));
   s.SetHt("a,b"); // text that arrives otherwise is not filtered
   EXPECT_EQ(s.ht(), "a,b");
@@ -269,6 +270,10 @@ TEST(UploadCheck, RefusesTheCommaWhereItWouldSplitFields) {
   EXPECT_EQ(rv58::UploadCheck(s), rv58::kCommaWarning);
   s.SetHt(",");
   EXPECT_EQ(rv58::UploadCheck(s), rv58::kCommaWarning);
+  // "<" and ">" would open or end the display's frame: the same warning with that character.
+  s.SetHt("E>R<");
+  EXPECT_EQ(rv58::UploadCheck(s),
+            "A \">\" karakter nem haszn\xE1lhat\xF3 a be\xE1ll\xEDt\xE1sok k\xF6z\xF6tt.");
   // Nothing chosen is not a comma.
   s = DisplaySettings::Initial();
   EXPECT_EQ(rv58::UploadCheck(s), "");

@@ -115,12 +115,12 @@ TEST(Savefile, UnchosenListsAndOneLineTexts) {
   TempDir dir;
   TIniFile file(dir.File("f.rv5"));
   DisplaySettings s = DisplaySettings::Initial(); // no character chosen, no port
-  s.SetHt("A\r\n[RV5]"); // a pasted line break must not start a line of its own in the file
+  s.SetHt("A\r\n[S]"); // a pasted line break must not start a line of its own in the file
   ASSERT_TRUE(rv58::savefile(s, file));
   EXPECT_EQ(file.ReadInteger("RV5", "tm", 99), -1);
   EXPECT_EQ(file.ReadInteger("RV5", "hk", 99), -1);
   EXPECT_EQ(file.ReadString("RV5", "port", "x"), "");
-  EXPECT_EQ(file.ReadString("RV5", "ht", "x"), "A[RV5]");
+  EXPECT_EQ(file.ReadString("RV5", "ht", "x"), "A[S]");
   EXPECT_EQ(file.ReadSections().size(), 1u);
 }
 
@@ -219,8 +219,9 @@ TEST(Loadfile, TextFieldRules) {
   EXPECT_EQ(LoadBody("").ht(), "ERROR");
   EXPECT_EQ(LoadBody("").merlegnev(), "M\xE9rleg");
   EXPECT_EQ(LoadBody("").leiras(), "");
-  // The error text is kept as stored: no capitals, no cut, a comma stays (the upload refuses it).
-  EXPECT_EQ(LoadBody("ht=hiba,hosszu\r\n").ht(), "hiba,hosszu");
+  // The error text is cut to its box's 6 characters, as the window shows it; no capitals, and a
+  // comma stays (the upload refuses it).
+  EXPECT_EQ(LoadBody("ht=hi,bahosszu\r\n").ht(), "hi,bah");
   EXPECT_EQ(LoadBody("ht=\r\n").ht(), "");
   EXPECT_EQ(LoadBody("nev=\"  Tank 2  \"\r\n").merlegnev(), "  Tank 2  ");
   EXPECT_EQ(LoadBody("nev=" + std::string(3000, 'n') + "\r\n").merlegnev(), std::string(2047, 'n'));
@@ -273,10 +274,9 @@ TEST(LoadfileBadInput, OddFilesGiveDefaults) {
       "",
       binary,
       std::string(1000, '\0'),
-      "bd=1\r\npr=1\r\n",              // no sections
-      "\xEF\xBB\xBF[RV5]\r\nbd=1\r\n", // UTF-8 mark: the first section is unreachable
-      "[RV5]\r\n[RV5]\r\nbd=1\r\n",    // only the first of duplicate sections counts
-      "[RV5]\0bd=1",                   // NUL inside the header line
+      "bd=1\r\npr=1\r\n",           // no sections
+      "[RV5]\r\n[RV5]\r\nbd=1\r\n", // only the first of duplicate sections counts
+      "[RV5]\0bd=1",                // NUL inside the header line
   };
   for (const std::string& content : contents) {
     WriteBytes(dir.File("odd.rv5"), content);
@@ -287,7 +287,8 @@ TEST(LoadfileBadInput, OddFilesGiveDefaults) {
 
   // Values still load from files with other line ends and duplicate keys.
   for (const std::string& content : {std::string("[RV5]\rbd=7\rbd=8\r"), std::string("[RV5]\nbd=7\nbd=8"),
-                                     std::string("\r\n\r\n  [ rv5 ]  \r\n  bd = 7 \r\n")}) {
+                                     std::string("\r\n\r\n  [ rv5 ]  \r\n  bd = 7 \r\n"),
+                                     std::string("\xEF\xBB\xBF[RV5]\r\nbd=7\r\n")}) { // UTF-8 mark
     WriteBytes(dir.File("ends.rv5"), content);
     DisplaySettings s = DisplaySettings::Initial();
     rv58::loadfile(s, TIniFile(dir.File("ends.rv5")), kPorts);
