@@ -10,7 +10,6 @@
 #include "unitportdetect.h"
 
 #include <iostream>
-#include <sys/stat.h>
 
 namespace rv58::cli {
 
@@ -35,11 +34,6 @@ int Transmit(const std::string& portName, std::uint32_t baud, bool pulseDtr, con
     return kExitFailed;
   }
   return kExitOk;
-}
-
-bool IsRegularFile(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 } // namespace
@@ -80,11 +74,17 @@ int CmdUpload(const CliContext&, const Args& args) {
   }
   if (file.empty() || (portGiven && port.empty()))
     return UsageError();
-  // The window would load the defaults from a missing file; sending them to a display because of
-  // a mistyped name would overwrite its settings, so refuse.
-  if (!IsRegularFile(file)) {
+  // The window would load the defaults from a file it cannot read or that holds no settings;
+  // sending them to a display because of a mistyped name or a wrong file would overwrite its
+  // settings, so refuse.
+  const SettingsFileStatus status = CheckSettingsFile(file);
+  if (status == SettingsFileStatus::Unreadable) {
     std::cerr << "rv58ctl: a f\u00E1jl nem olvashat\u00F3: " << file << "\n";
-    return kExitUsage;
+    return kExitBadFile;
+  }
+  if (status == SettingsFileStatus::NoSection) {
+    std::cerr << "rv58ctl: a f\u00E1jlban nincs \"RV5\" szakasz: " << file << "\n";
+    return kExitBadFile;
   }
 
   // The stored port chooses among the ports of this machine, as at the window's start-up; with

@@ -8,7 +8,6 @@
 
 #include <cstdio>
 #include <iostream>
-#include <sys/stat.h>
 
 namespace rv58::cli {
 
@@ -16,11 +15,6 @@ namespace {
 
 bool LooksLikeOption(const std::string& arg) {
   return arg.size() > 1 && arg.front() == '-';
-}
-
-bool IsRegularFile(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 } // namespace
@@ -34,8 +28,13 @@ int CmdMessage(const CliContext&, const Args& args) {
   if (args.size() == 1) {
     // A file that is missing or is no settings file gives the defaults, as the window's loading
     // does; a typo should not pass unnoticed, so say so.
-    if (!IsRegularFile(args[0]))
+    const SettingsFileStatus status = CheckSettingsFile(args[0]);
+    if (status == SettingsFileStatus::Unreadable)
       std::cerr << "rv58ctl: a f\u00E1jl nem olvashat\u00F3, az alapbe\u00E1ll\u00EDt\u00E1sok "
+                   "\u00E9rv\u00E9nyesek: "
+                << args[0] << "\n";
+    else if (status == SettingsFileStatus::NoSection)
+      std::cerr << "rv58ctl: a f\u00E1jlban nincs \"RV5\" szakasz, az alapbe\u00E1ll\u00EDt\u00E1sok "
                    "\u00E9rv\u00E9nyesek: "
                 << args[0] << "\n";
     const TIniFile file(args[0]);

@@ -18,6 +18,7 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitUsage = 1;
 inline constexpr int kExitFailed = 2; // port cannot be opened, file cannot be written
 inline constexpr int kExitRefused = 3; // the upload check refused the settings
+inline constexpr int kExitBadFile = 4; // a settings file that cannot be read or holds no "RV5" section
 
 void PrintUsage(std::ostream& out);
 

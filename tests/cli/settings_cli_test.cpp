@@ -113,6 +113,9 @@ TEST(SettingsCli, MessageCarriesTheFileBytesUnchanged) {
   const CtlResult r = Ctl(dir, {"message", "f.rv5"});
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out, "<,,23,13,13,0,0,0,0,0,65,\xC9RT,0,3,1,>\n");
+  // The error text as the window's box shows it: 6 characters.
+  Put(dir.File("g.rv5"), "[RV5]\r\nht=ABCDEFGHIJ\r\n");
+  EXPECT_EQ(Ctl(dir, {"message", "g.rv5"}).out, "<,9600,3,13,13,0,0,0,0,0,114,ABCDEF,1,0,0,>\n");
 }
 
 TEST(SettingsCli, MessageRefusesCommas) {
@@ -136,13 +139,15 @@ TEST(SettingsCli, OddFilesGiveTheDefaults) {
   std::string binary;
   for (int i = 0; i < 50000; ++i)
     binary.push_back(static_cast<char>((i * 37) & 0xFF));
-  const std::vector<std::string> contents = {"", binary, std::string(64, '\0'),
-                                             "\xEF\xBB\xBF[RV5]\r\ntm=44\r\n", "[RV5]\rbd=abc\rpr=\r"};
-  for (const std::string& content : contents) {
+  // Files without the section give the defaults, and a note on standard error naming the file.
+  const std::vector<std::pair<std::string, bool>> contents = {
+      {"", true}, {binary, true}, {std::string(64, '\0'), true}, {"[RV5]\rbd=abc\rpr=\r", false}};
+  for (const auto& [content, noted] : contents) {
     Put(dir.File("odd.rv5"), content);
     const CtlResult r = Ctl(dir, {"message", "odd.rv5"});
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out, kDefaultMessage);
+    EXPECT_EQ(r.err.find("odd.rv5") != std::string::npos, noted) << r.err;
   }
   // A file that is not there: the defaults, and a note on standard error.
   const CtlResult r = Ctl(dir, {"message", "missing.rv5"});

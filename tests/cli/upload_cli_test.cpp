@@ -163,10 +163,25 @@ TEST_F(UploadCli, PortsThatCannotBeOpenedExitWith2) {
   EXPECT_EQ(display_.WaitQuiet(50ms), "");
 }
 
-TEST_F(UploadCli, AMissingFileIsNotSentAsDefaults) {
-  const TRun run = Run("upload '" + (dir_ / "nincs.rv5").string() + "'");
-  EXPECT_EQ(run.exitCode, 1);
-  EXPECT_NE(run.err.find("nincs.rv5"), std::string::npos) << run.err;
+TEST_F(UploadCli, FilesThatGiveNoSettingsAreNotSentAsDefaults) {
+  // Missing, a folder, empty, binary, UTF-16 without its byte-order mark: the defaults they would
+  // load must not overwrite the display's settings.
+  std::string utf16;
+  for (char c : SettingsFile()) {
+    utf16.push_back(c);
+    utf16.push_back('\0');
+  }
+  Write("empty.rv5", "");
+  Write("binary.rv5", std::string("\x7F"
+                                  "ELF\x02\x01\x01\0\0\0",
+                                  10));
+  Write("utf16.rv5", utf16);
+  fs::create_directory(dir_ / "folder.rv5");
+  for (const char* name : {"nincs.rv5", "folder.rv5", "empty.rv5", "binary.rv5", "utf16.rv5"}) {
+    const TRun run = Run("upload '" + (dir_ / name).string() + "'");
+    EXPECT_EQ(run.exitCode, 4) << name;
+    EXPECT_NE(run.err.find((dir_ / name).string()), std::string::npos) << run.err;
+  }
   EXPECT_EQ(display_.WaitQuiet(50ms), "");
 }
 
