@@ -6,6 +6,7 @@
 #include "prefspath.h"
 #include "richlabel.h"
 #include "settingsfile.h"
+#include "textlimit.h"
 #include "windowcontrols.h"
 #include "windowfonts.h"
 #include "windowframe.h"
@@ -345,7 +346,7 @@ void Trvform::CreateSettingsPage(QWidget* page) {
   AddLabel(a, page, QStringLiteral("Mérleg elnevezése:"), 16, 16);
   merlegnev = new QLineEdit(QStringLiteral("Mérleg"), page);
   merlegnev->setObjectName(QStringLiteral("merlegnev"));
-  merlegnev->setMaxLength(127);
+  LimitTyping(merlegnev, 127);
   a->Place(merlegnev, QRect(16, 40, 649, 22), akLeft | akTop | akRight, 150);
   AddLabel(a, page, QStringLiteral("Leírás:"), 16, 72);
   leiras = new QPlainTextEdit(page);
@@ -353,16 +354,7 @@ void Trvform::CreateSettingsPage(QWidget* page) {
   leiras->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   leiras->setTabChangesFocus(true);
   a->Place(leiras, QRect(16, 96, 649, 193), akLeft | akTop | akRight | akBottom);
-  connect(leiras, &QPlainTextEdit::textChanged, this, [this] {
-    // At most 254 characters: what goes past the limit is taken back from before the cursor.
-    constexpr int kMax = 254;
-    const int excess = static_cast<int>(leiras->document()->characterCount() - 1) - kMax;
-    if (excess > 0) {
-      QTextCursor cursor = leiras->textCursor();
-      cursor.movePosition(QTextCursor::PreviousCharacter, QTextCursor::KeepAnchor, excess);
-      cursor.removeSelectedText();
-    }
-  });
+  LimitTyping(leiras, 254);
 
   ToolBar1 = new QToolBar(page);
   ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
@@ -866,7 +858,7 @@ QColor Trvform::tree1CustomDrawItem(QTreeWidgetItem*, bool selected, bool hot) c
 DisplaySettings Trvform::ReadSettings() const {
   DisplaySettings s;
   s.SetMerlegnev(ToCore(merlegnev->text()));
-  s.SetLeiras(ToCore(leiras->toPlainText()));
+  s.SetLeiras(ToCore(ExactPlainText(leiras)));
   s.SetBd(bd->currentIndex());
   s.SetPr(pr->currentIndex());
   s.SetTm(tm->currentIndex());
@@ -887,12 +879,9 @@ DisplaySettings Trvform::ReadSettings() const {
 }
 
 void Trvform::WriteSettings(const DisplaySettings& s) {
-  merlegnev->setText(FromCore(s.merlegnev()));
-  QStringList lines;
-  for (const std::string& line : s.LeirasLines()) {
-    lines << FromCore(line);
-  }
-  leiras->setPlainText(lines.join(QLatin1Char('\n')));
+  SetTextWhole(merlegnev, FromCore(s.merlegnev()));
+  // Each CR LF a line break, exactly: a description that ends in empty lines keeps them.
+  SetTextWhole(leiras, FromCore(s.leiras()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
   bd->setCurrentIndex(s.bd());
   pr->setCurrentIndex(s.pr());
   tm->setCurrentIndex(s.tm());

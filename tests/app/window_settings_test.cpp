@@ -63,7 +63,7 @@ TEST(WindowSettings, ErrorTextTypingCapitalisesSwallowsCommasAndStopsAtSix) {
   WindowBench bench;
   auto form = bench.Create();
   form->ht->clear();
-  QTest::keyClicks(form->ht, "ab,c1");
+  QTest::keyClicks(form->ht, "a<b,c>1"); // "<" and ">" would open or end the display's frame
   EXPECT_EQ(form->ht->text(), "ABC1");
   QTest::keyClicks(form->ht, "xyz");
   EXPECT_EQ(form->ht->text(), "ABC1XY");
@@ -98,6 +98,19 @@ TEST(WindowSettings, TextsCrossTheBoundaryInWindows1250) {
   form->WriteSettings(back);
   EXPECT_EQ(form->merlegnev->text(), QString::fromUtf8("Árvíztűrő"));
   EXPECT_EQ(form->ReadSettings(), back);
+
+  // Every character of the code page (the non-breaking space too) and empty lines at the end of
+  // the description come back exactly, so load -> upload -> load keeps the bytes.
+  std::string every;
+  for (int b = 0x20; b <= 0xFF; ++b)
+    every.push_back(static_cast<char>(b));
+  for (const std::string& leiras :
+       {std::string("a\r\n\r\n"), std::string("\r\n"), std::string("\xA0x\xA0\r\n"), every + "\r\n"}) {
+    back.SetLeiras(leiras);
+    back.SetMerlegnev(every);
+    form->WriteSettings(back);
+    EXPECT_EQ(form->ReadSettings(), back) << leiras;
+  }
 }
 
 TEST(WindowSettings, SaveThroughTheDialogWritesTheFileAndRemembersTheFolder) {
@@ -161,7 +174,7 @@ TEST(WindowSettings, FailedSaveIsReportedAndRemembersNoFolder) {
   EXPECT_FALSE(bench.Exists("rv58led.ini"));
 }
 
-TEST(WindowSettings, DescriptionIsLimitedTo254Characters) {
+TEST(WindowSettings, TypingLimitsNeverCutStoredText) {
   WindowBench bench;
   auto form = bench.Create();
   form->leiras->setFocus();
@@ -169,6 +182,30 @@ TEST(WindowSettings, DescriptionIsLimitedTo254Characters) {
   form->leiras->moveCursor(QTextCursor::End);
   QTest::keyClicks(form->leiras, "bcdefgh");
   EXPECT_EQ(form->leiras->toPlainText(), QString(250, QLatin1Char('a')) + "bcde");
+
+  // A stored description of 300 and a name of 200 characters are shown whole; an edit removes
+  // only what the user removed and may not make them longer.
+  QString stored;
+  for (int i = 0; i < 300; ++i)
+    stored += QChar(u'a' + i % 26);
+  DisplaySettings s = form->ReadSettings();
+  s.SetLeiras(stored.toStdString());
+  s.SetMerlegnev(stored.left(200).toStdString());
+  form->WriteSettings(s);
+  EXPECT_EQ(form->merlegnev->text(), stored.left(200));
+  QTextCursor cursor = form->leiras->textCursor();
+  cursor.setPosition(10);
+  form->leiras->setTextCursor(cursor);
+  QTest::keyClick(form->leiras, Qt::Key_Backspace);
+  QTest::keyClicks(form->leiras, "xy");
+  const QString edited = stored.left(9) + stored.mid(10) + "\n";
+  EXPECT_EQ(form->leiras->toPlainText(), edited);
+  form->merlegnev->setFocus();
+  form->merlegnev->setCursorPosition(5);
+  QTest::keyClick(form->merlegnev, Qt::Key_Backspace);
+  QTest::keyClicks(form->merlegnev, "xy");
+  EXPECT_EQ(form->merlegnev->text(), stored.left(4) + stored.mid(5, 195));
+  EXPECT_EQ(form->ReadSettings().leiras(), (stored.left(9) + stored.mid(10)).toStdString() + "\r\n");
 }
 
 } // namespace

@@ -77,7 +77,8 @@ TEST(WindowStartup, StoredLastUploadComesBackWithoutArguments) {
   EXPECT_EQ(form->ht->text(), "HIBA");
   EXPECT_EQ(form->verziogroup->ItemIndex(), 0);
   EXPECT_EQ(form->Comport_up->currentText(), "COM3") << "the list's own spelling is chosen";
-  EXPECT_EQ(form->leiras->toPlainText(), QString::fromUtf8("első\nmásodik"));
+  // Each stored line break is shown, the one that ends the last line too.
+  EXPECT_EQ(form->leiras->toPlainText(), QString::fromUtf8("első\nmásodik\n"));
 }
 
 TEST(WindowStartup, SettingsFileArgumentWinsAndThePreferencesAreNotRead) {
