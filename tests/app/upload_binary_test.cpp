@@ -226,19 +226,25 @@ protected:
 };
 
 TEST_F(UploadBinary, F9SendsTheMessageAt9600AndKeepsTheSettings) {
-  WritePrefs("ht=HIBA\r\nnev=Sil\xF3\r\n");
+  // An error text of 10 characters goes as the box shows it, 6 characters, as rv58ctl sends it.
+  WritePrefs("ht=HIBAHOSSZU\r\nnev=Sil\xF3\r\n");
+  fs::copy_file(dir_ / "rv58led.ini", dir_ / "same.rv5");
   const std::string window = Start();
   ASSERT_FALSE(window.empty()) << "the window did not appear";
   ASSERT_TRUE(Keys(window, "key F9"));
-  const std::string expected = "<><,9600,3,13,13,0,0,0,0,0,114,HIBA,1,0,0,>";
+  const std::string expected = "<><,9600,3,13,13,0,0,0,0,0,114,HIBAHO,1,0,0,>";
   ASSERT_TRUE(display_.WaitForBytes(expected.size(), 10s));
   EXPECT_EQ(display_.WaitQuiet(100ms), expected);
+#ifdef RV58CTL_PATH
+  EXPECT_EQ("<>" + Output(std::string(RV58CTL_PATH) + " message '" + (dir_ / "same.rv5").string() + "'"),
+            expected);
+#endif
   const termios t = display_.LineSettings();
   EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B9600));
   EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | CSTOPB), static_cast<tcflag_t>(CS8));
   // The whole "RV5" section is written after the transmission.
   EXPECT_TRUE(WaitStored("nm", "0"));
-  EXPECT_EQ(Stored("ht"), "HIBA");
+  EXPECT_EQ(Stored("ht"), "HIBAHO");
   EXPECT_EQ(Stored("nev"), "Sil\xF3");
   EXPECT_EQ(Stored("port"), "COM7");
   EXPECT_EQ(Stored("bd"), "5");
