@@ -1,5 +1,7 @@
 #include "fileassoc.h"
 
+#include "fileio.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -75,37 +77,7 @@ bool MakeFolders(const std::string& folder) {
 
 // Reads a regular file whole; anything else (a folder, a device) counts as unreadable.
 bool ReadFile(const std::string& path, std::string& out) {
-  out.clear();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0)
-    return false;
-  struct stat st {};
-  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-  char buf[8192];
-  while (ok) {
-    const ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n > 0)
-      out.append(buf, static_cast<std::size_t>(n));
-    else if (n == 0)
-      break;
-    else if (errno != EINTR)
-      ok = false;
-  }
-  ::close(fd);
-  return ok;
-}
-
-bool WriteAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
-      return false;
-    }
-    data.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
+  return fileio::ReadWholeFile(path, out) == fileio::ReadStatus::Ok;
 }
 
 // Writes a whole file through a temporary file in the same folder and a rename, so a reader
@@ -125,25 +97,14 @@ bool WriteFileAtomically(const std::string& linkOrPath, std::string_view content
   if (!MakeFolders(folder))
     return false;
   std::string old;
-  mode_t mode = 0644;
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0) {
     if (!S_ISREG(st.st_mode))
       return false;
-    mode = st.st_mode & 07777;
     if (ReadFile(path, old) && old == contents)
       return true;
   }
-  std::string temp = folder + "/." + path.substr(slash + 1) + ".XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0)
-    return false;
-  bool ok = WriteAll(fd, contents) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  if (ok && ::rename(temp.c_str(), path.c_str()) == 0)
-    return true;
-  ::unlink(temp.c_str());
-  return false;
+  return fileio::ReplaceFile(path, contents);
 }
 
 std::string FindTool(const std::string& name, const std::string& pathVar) {
@@ -404,10 +365,7 @@ AssociationEnvironment CurrentAssociationEnvironment() {
   env.xdgConfigHome = get("XDG_CONFIG_HOME");
   env.currentDesktop = get("XDG_CURRENT_DESKTOP");
   env.path = get("PATH");
-  std::string exe(4096, '\0');
-  const ssize_t n = ::readlink("/proc/self/exe", exe.data(), exe.size() - 1);
-  exe.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-  env.executable = exe;
+  env.executable = fileio::ExecutablePath();
   return env;
 }
 
