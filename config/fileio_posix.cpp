@@ -224,6 +224,8 @@ TempResult ReplaceThroughUnnamedFile(const std::string& target, const std::strin
       return TempResult::Done;
     const int error = errno;
     (void)::unlink(name.c_str());
+    if (error == EPERM || error == EACCES) // another user's file in a sticky folder
+      return TempResult::NoTempFile;
     if (error != ENOENT) // ENOENT: a concurrent writer took the name for a stale one
       return TempResult::Failed;
   }
