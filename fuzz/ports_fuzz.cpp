@@ -85,7 +85,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const auto& port : ports) {
     Check(port.number >= 1 && port.number <= rv58::kMaxPortNumber && !taken[port.number],
           "explicit numbers are 1 to 256, each once");
-    taken[port.number] = true;
     Check(!port.path.empty(), "an explicit entry names a device");
     // Pairs skipped before this entry have no number, no value, or a number already taken.
     while (nextPair < pairs.size() &&
@@ -96,6 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     Check(nextPair < pairs.size(), "every entry comes from a pair");
     ++nextPair;
+    taken[port.number] = true;
   }
 
   for (std::size_t p = 0; p < pairs.size() && p < 64; ++p) {
