@@ -1,5 +1,6 @@
 #include "markup.h"
 
+#include <algorithm>
 #include <array>
 
 namespace rv58 {
@@ -144,7 +145,10 @@ std::u16string DecodeEntities(std::u16string_view word) {
 }
 
 void TMarkupTokenizer::ReadWord(std::size_t start, TToken& token) {
-  std::size_t p = start + 1; // the first character belongs to the word whatever it is
+  // The first character belongs to the word whatever it is, and so does a malformed tag's
+  // wrong '<'.
+  std::size_t p = std::max(start + 1, wordPast_);
+  wordPast_ = 0;
   while (p < s_.size() && IsWordChar(s_[p])) {
     ++p;
   }
@@ -207,6 +211,9 @@ TMarkupTokenizer::TagResult TMarkupTokenizer::Wrong(std::size_t lt, std::size_t 
     // Any '<' of the skipped run would go wrong at the same character.
     noTagEnd_ = runEnd_;
     pos_ = lt;
+    if (s_[wrong] == u'<') {
+      wordPast_ = next; // shown as typed, "<b<i>x" is one word: the '<' opens no tag
+    }
     return TagResult::AsWord;
   }
   pos_ = next;

@@ -71,7 +71,8 @@ private:
   // After a '<' whose run of skipped '<' and blanks ended at `noTagEnd_` without a tag,
   // every later '<' of that run ends the same way; remembering it keeps "<<<<...x" linear.
   std::size_t noTagEnd_ = 0;
-  std::size_t runEnd_ = 0; // end of the '<' and blanks skipped by the tag being read
+  std::size_t runEnd_ = 0;   // end of the '<' and blanks skipped by the tag being read
+  std::size_t wordPast_ = 0; // a word shown as typed runs at least up to here
 };
 
 bool IsLabelSpace(char16_t c);
