@@ -56,6 +56,9 @@
 #include <QDesktopServices>
 #include <QUrl>
 
+#include <algorithm>
+#include <cstdint>
+
 namespace rv58 {
 
 namespace {
@@ -703,24 +706,33 @@ void Trvform::ReadFormPos() {
   if (!pos.width) {
     return;
   }
+  // Positions far beyond any screen are brought near enough that the window's rectangle can be
+  // computed without overflow; they are off every screen all the same.
+  static constexpr std::int32_t kFar = 1 << 24;
+  const auto near = [](std::int32_t v) { return std::clamp<std::int32_t>(v, -kFar, kFar); };
   resize(*pos.width, height());
   if (pos.height) {
     resize(width(), *pos.height);
     if (pos.top) {
-      move(x(), *pos.top);
+      move(x(), near(*pos.top));
       if (pos.left) {
-        move(*pos.left, y());
+        move(near(*pos.left), y());
       }
     }
   }
-  // A position stored on a monitor that is gone would leave the window out of reach.
+  // A position stored on a monitor that is gone would leave the window out of reach, and a size
+  // beyond the screen would put its close button off it (and a huge window eats memory).
   QList<QRect> screens;
+  QList<QRect> available;
   for (const QScreen* screen : QGuiApplication::screens()) {
     screens << screen->geometry();
+    available << screen->availableGeometry();
   }
   if (const QScreen* primary = QGuiApplication::primaryScreen(); primary != nullptr && !screens.isEmpty()) {
     const QRect placed = KeepOnScreen(QRect(QPoint(x(), y()), size()), screens, primary->availableGeometry());
-    move(placed.topLeft());
+    const QRect fitted = FitToScreen(placed, available, minimumSize());
+    move(fitted.topLeft());
+    resize(fitted.size());
   }
 }
 

@@ -141,12 +141,17 @@ TEST_P(WindowFormPos, StoredPositionIsAppliedPieceByPiece) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, WindowFormPos,
     ::testing::Values(FormPosCase{"800;600;10;20", QRect(20, 10, 800, 600)},
-                      FormPosCase{"600;500;10;20", QRect(20, 10, 750, 550)},     // minimum size
-                      FormPosCase{"800;abc;10;20", QRect(348, 157, 800, 605)},   // stops at the bad piece
-                      FormPosCase{"800;;600;;10;20", QRect(20, 10, 800, 600)},   // empty pieces dropped
-                      FormPosCase{"", QRect(348, 157, 981, 605)},                // designed place
-                      FormPosCase{"900;650;-5000;-9000", QRect(0, 0, 900, 650)}, // off every screen
-                      FormPosCase{"900;650;-600;-800", QRect(-800, -600, 900, 650)})); // partly visible
+                      FormPosCase{"600;500;10;20", QRect(20, 10, 750, 550)},         // minimum size
+                      FormPosCase{"800;abc;10;20", QRect(348, 157, 800, 605)},       // stops at the bad piece
+                      FormPosCase{"800;;600;;10;20", QRect(20, 10, 800, 600)},       // empty pieces dropped
+                      FormPosCase{"", QRect(348, 157, 981, 605)},                    // designed place
+                      FormPosCase{"780;650;-5000;-9000", QRect(0, 0, 780, 650)},     // off every screen
+                      FormPosCase{"780;650;-600;-700", QRect(-700, -600, 780, 650)}, // partly visible
+                      // Beyond the 800 x 800 test screen: cut to it, not below the minimum.
+                      FormPosCase{"2147483647;2147483647;0;0", QRect(0, 0, 800, 800)},
+                      FormPosCase{"65535;600;10;20", QRect(0, 10, 800, 600)},
+                      FormPosCase{"-5;-2147483648;-2147483648;-2147483648", QRect(0, 0, 750, 550)},
+                      FormPosCase{"900;900;2147483647;2147483647", QRect(0, 0, 800, 800)}));
 
 TEST(WindowStartup, DestroyingTheWindowStoresItsBounds) {
   WindowBench bench;
