@@ -27,6 +27,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -301,6 +302,12 @@ void Trvform::CreateFrame() {
   valami1->setShortcutContext(Qt::WindowShortcut);
   addAction(valami1); // F9 works wherever the focus is in the window
   connect(valami1, &QAction::triggered, this, &Trvform::FeltoltesButtonClick);
+  feltoltesDTR = PopupMenu1->addAction(QStringLiteral("Feltöltés DTR-impulzussal"));
+  feltoltesDTR->setObjectName(QStringLiteral("feltoltesDTR"));
+  connect(feltoltesDTR, &QAction::triggered, this, &Trvform::FeltoltesDTRClick);
+  kijelzotesztDTR = PopupMenu1->addAction(QStringLiteral("Kijelzőteszt DTR-impulzussal"));
+  kijelzotesztDTR->setObjectName(QStringLiteral("kijelzotesztDTR"));
+  connect(kijelzotesztDTR, &QAction::triggered, this, &Trvform::KijelzotesztDTRClick);
 }
 
 void Trvform::CreateTree() {
@@ -793,6 +800,16 @@ void Trvform::MaximizeButtonClick() {
 
 void Trvform::CloseButtonClick() {
   close();
+}
+
+void Trvform::FeltoltesDTRClick() {
+  const QScopedValueRollback pulse(dtrPulse_, true);
+  FeltoltesButtonClick();
+}
+
+void Trvform::KijelzotesztDTRClick() {
+  const QScopedValueRollback pulse(dtrPulse_, true);
+  KijelzotesztButtonClick();
 }
 
 void Trvform::mouseMoveEvent(QMouseEvent* event) {
