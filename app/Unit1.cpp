@@ -16,6 +16,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -58,7 +59,9 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
+#include <thread>
 
 namespace rv58 {
 
@@ -142,6 +145,27 @@ QComboBox* AddList(TAnchors* anchors, QWidget* page, const char* name, int x, in
   list->setCurrentIndex(-1);
   anchors->Place(list, QRect(x, y, w, 21));
   return list;
+}
+
+// Runs `work` on a thread of its own while this thread serves its events under the hourglass;
+// returns when the work is done. Whatever the work throws ends it silently.
+void RunOffThread(const std::function<void()>& work) {
+  QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+  QEventLoop loop;
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    try {
+      work();
+    } catch (...) {
+    }
+    done = true;
+    QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+  });
+  if (!done) {
+    loop.exec(); // also ends when the application quits; the work is still waited for below
+  }
+  worker.join();
+  QGuiApplication::restoreOverrideCursor();
 }
 
 QWidget* NewPage(TPageControl* pages, const char* name, const QString& caption) {
@@ -1039,12 +1063,18 @@ void Trvform::MDLabel4LinkClicked(int linkIndex) {
     ShowPortDetails(this);
 #endif
   } else if (linkIndex == 2) {
+    // The desktop's refresh tools may take seconds: the window keeps painting meanwhile, and a
+    // second click does nothing until the first association is done.
+    if (associating_) {
+      return;
+    }
+    const QScopedValueRollback busy(associating_, true);
     if (env_.associateFileType) {
-      env_.associateFileType();
+      RunOffThread(env_.associateFileType);
       return;
     }
 #ifdef RV58_HAVE_FILEASSOC
-    AssociateFileType();
+    RunOffThread([] { AssociateFileType(); });
 #endif
   }
 }

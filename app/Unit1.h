@@ -233,8 +233,9 @@ private:
   bool destroyed_ = false;
   int feltoltesRuns_ = 0;
   int kijelzotesztRuns_ = 0;
-  bool sending_ = false;  // inside SendToDisplay
-  bool dtrPulse_ = false; // the command runs with the DTR pulse, as with Alt held
+  bool sending_ = false;     // inside SendToDisplay
+  bool dtrPulse_ = false;    // the command runs with the DTR pulse, as with Alt held
+  bool associating_ = false; // the file association runs
 
   static std::unique_ptr<TComPort> CreateComPort(const TrvformEnvironment& environment);
 
