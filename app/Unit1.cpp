@@ -17,6 +17,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -28,6 +29,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -56,6 +58,11 @@
 
 #include <QDesktopServices>
 #include <QUrl>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <thread>
 
 namespace rv58 {
 
@@ -139,6 +146,27 @@ QComboBox* AddList(TAnchors* anchors, QWidget* page, const char* name, int x, in
   list->setCurrentIndex(-1);
   anchors->Place(list, QRect(x, y, w, 21));
   return list;
+}
+
+// Runs `work` on a thread of its own while this thread serves its events under the hourglass;
+// returns when the work is done. Whatever the work throws ends it silently.
+void RunOffThread(const std::function<void()>& work) {
+  QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+  QEventLoop loop;
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    try {
+      work();
+    } catch (...) {
+    }
+    done = true;
+    QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+  });
+  if (!done) {
+    loop.exec(); // also ends when the application quits; the work is still waited for below
+  }
+  worker.join();
+  QGuiApplication::restoreOverrideCursor();
 }
 
 QWidget* NewPage(TPageControl* pages, const char* name, const QString& caption) {
@@ -299,6 +327,12 @@ void Trvform::CreateFrame() {
   valami1->setShortcutContext(Qt::WindowShortcut);
   addAction(valami1); // F9 works wherever the focus is in the window
   connect(valami1, &QAction::triggered, this, &Trvform::FeltoltesButtonClick);
+  feltoltesDTR = PopupMenu1->addAction(QStringLiteral("Feltöltés DTR-impulzussal"));
+  feltoltesDTR->setObjectName(QStringLiteral("feltoltesDTR"));
+  connect(feltoltesDTR, &QAction::triggered, this, &Trvform::FeltoltesDTRClick);
+  kijelzotesztDTR = PopupMenu1->addAction(QStringLiteral("Kijelzőteszt DTR-impulzussal"));
+  kijelzotesztDTR->setObjectName(QStringLiteral("kijelzotesztDTR"));
+  connect(kijelzotesztDTR, &QAction::triggered, this, &Trvform::KijelzotesztDTRClick);
 }
 
 void Trvform::CreateTree() {
@@ -695,24 +729,33 @@ void Trvform::ReadFormPos() {
   if (!pos.width) {
     return;
   }
+  // Positions far beyond any screen are brought near enough that the window's rectangle can be
+  // computed without overflow; they are off every screen all the same.
+  static constexpr std::int32_t kFar = 1 << 24;
+  const auto near = [](std::int32_t v) { return std::clamp<std::int32_t>(v, -kFar, kFar); };
   resize(*pos.width, height());
   if (pos.height) {
     resize(width(), *pos.height);
     if (pos.top) {
-      move(x(), *pos.top);
+      move(x(), near(*pos.top));
       if (pos.left) {
-        move(*pos.left, y());
+        move(near(*pos.left), y());
       }
     }
   }
-  // A position stored on a monitor that is gone would leave the window out of reach.
+  // A position stored on a monitor that is gone would leave the window out of reach, and a size
+  // beyond the screen would put its close button off it (and a huge window eats memory).
   QList<QRect> screens;
+  QList<QRect> available;
   for (const QScreen* screen : QGuiApplication::screens()) {
     screens << screen->geometry();
+    available << screen->availableGeometry();
   }
   if (const QScreen* primary = QGuiApplication::primaryScreen(); primary != nullptr && !screens.isEmpty()) {
     const QRect placed = KeepOnScreen(QRect(QPoint(x(), y()), size()), screens, primary->availableGeometry());
-    move(placed.topLeft());
+    const QRect fitted = FitToScreen(placed, available, minimumSize());
+    move(fitted.topLeft());
+    resize(fitted.size());
   }
 }
 
@@ -773,6 +816,16 @@ void Trvform::MaximizeButtonClick() {
 
 void Trvform::CloseButtonClick() {
   close();
+}
+
+void Trvform::FeltoltesDTRClick() {
+  const QScopedValueRollback pulse(dtrPulse_, true);
+  FeltoltesButtonClick();
+}
+
+void Trvform::KijelzotesztDTRClick() {
+  const QScopedValueRollback pulse(dtrPulse_, true);
+  KijelzotesztButtonClick();
 }
 
 void Trvform::mouseMoveEvent(QMouseEvent* event) {
@@ -999,12 +1052,18 @@ void Trvform::MDLabel4LinkClicked(int linkIndex) {
     ShowPortDetails(this);
 #endif
   } else if (linkIndex == 2) {
+    // The desktop's refresh tools may take seconds: the window keeps painting meanwhile, and a
+    // second click does nothing until the first association is done.
+    if (associating_) {
+      return;
+    }
+    const QScopedValueRollback busy(associating_, true);
     if (env_.associateFileType) {
-      env_.associateFileType();
+      RunOffThread(env_.associateFileType);
       return;
     }
 #ifdef RV58_HAVE_FILEASSOC
-    AssociateFileType();
+    RunOffThread([] { AssociateFileType(); });
 #endif
   }
 }

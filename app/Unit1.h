@@ -90,6 +90,9 @@ public:
   TPageControl* page1;
   QMenu* PopupMenu1;
   QAction* valami1;
+  // The same commands with the DTR pulse, for desktops that take Alt + click for themselves.
+  QAction* feltoltesDTR;
+  QAction* kijelzotesztDTR;
 
   // Page 0: settings file and naming
   QLineEdit* merlegnev;
@@ -149,6 +152,8 @@ public slots:
   // Upload and display test (upload.cpp). While a transmission runs both do nothing.
   virtual void FeltoltesButtonClick();
   virtual void KijelzotesztButtonClick();
+  void FeltoltesDTRClick();
+  void KijelzotesztDTRClick();
   // Information page links
   void MDLabel2LinkClicked(int linkIndex);
   void MDLabel4LinkClicked(int linkIndex);
@@ -168,6 +173,8 @@ public:
   void SendToDisplay(const std::string& portName, const std::string& message);
   // The Alt key as of the last input event taken from the queue: its state at the click.
   bool IsAltKeyDown() const;
+  // The DTR pulse goes before the preamble: Alt held, or a "DTR-impulzussal" menu item.
+  bool DTRPulseWanted() const { return dtrPulse_ || IsAltKeyDown(); }
   bool Sending() const { return sending_; }
 
   void ReadFormPos();
@@ -226,7 +233,9 @@ private:
   bool destroyed_ = false;
   int feltoltesRuns_ = 0;
   int kijelzotesztRuns_ = 0;
-  bool sending_ = false; // inside SendToDisplay
+  bool sending_ = false;     // inside SendToDisplay
+  bool dtrPulse_ = false;    // the command runs with the DTR pulse, as with Alt held
+  bool associating_ = false; // the file association runs
 
   static std::unique_ptr<TComPort> CreateComPort(const TrvformEnvironment& environment);
 

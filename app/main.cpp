@@ -1,11 +1,11 @@
 #include "Unit1.h"
+#include "appsetup.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("RV58LED"));
-  QApplication::setApplicationDisplayName(QStringLiteral("RV58LED"));
+  rv58::SetUpApplication();
   int result = 0;
   {
     rv58::Trvform rvform;

@@ -118,7 +118,7 @@ void Trvform::SendToDisplay(const std::string& portName, const std::string& mess
     KijelzotesztButton->setEnabled(enabled);
   };
   const std::uint32_t baud = verziogroup->ItemIndex() == 0 ? 2400 : 9600;
-  if (!rv58::SendToDisplay(*ComPort, portName, baud, IsAltKeyDown(), message, hooks)) {
+  if (!rv58::SendToDisplay(*ComPort, portName, baud, DTRPulseWanted(), message, hooks)) {
     ShowWarning(QString::fromUtf8(kPortWarning));
   }
 }

@@ -1,5 +1,8 @@
 #include "windowframe.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace rv58 {
 
 FrameHit FrameHitTest(int L, int T, int R, int B, int x, int y) {
@@ -96,6 +99,32 @@ QRect KeepOnScreen(const QRect& frame, const QList<QRect>& screens, const QRect&
   QRect moved = frame;
   moved.moveTopLeft(primaryAvailable.topLeft());
   return moved;
+}
+
+QRect FitToScreen(const QRect& frame, const QList<QRect>& available, const QSize& minimum) {
+  if (available.isEmpty()) {
+    return frame;
+  }
+  QRect screen = available.constFirst();
+  qint64 best = 0;
+  for (const QRect& area : available) {
+    const QRect common = area.intersected(frame);
+    const qint64 size = qint64(common.width()) * common.height();
+    if (size > best) {
+      best = size;
+      screen = area;
+    }
+  }
+  // One side: cut to the area (not below the minimum) and moved into it when cut.
+  const auto fit = [](int pos, int length, int areaPos, int areaLength, int least) {
+    if (length <= areaLength) {
+      return std::pair{pos, length};
+    }
+    return std::pair{areaPos, std::max(areaLength, least)};
+  };
+  const auto [x, w] = fit(frame.x(), frame.width(), screen.x(), screen.width(), minimum.width());
+  const auto [y, h] = fit(frame.y(), frame.height(), screen.y(), screen.height(), minimum.height());
+  return QRect(x, y, w, h);
 }
 
 } // namespace rv58

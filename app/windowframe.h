@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QList>
 #include <QRect>
+#include <QSize>
 #include <Qt>
 
 namespace rv58 {
@@ -44,5 +45,10 @@ QColor TreeItemBackground(bool selected, bool hot, const QColor& windowColor);
 // one of `screens`; otherwise moved (size kept) to the top-left corner of `primaryAvailable`,
 // so a position stored on a monitor that is gone never leaves the window out of reach.
 QRect KeepOnScreen(const QRect& frame, const QList<QRect>& screens, const QRect& primaryAvailable);
+
+// A window larger than the available area of the screen it lands on (the one it overlaps most,
+// else the first) is cut to that area, never below `minimum`; a cut side is moved into the area
+// so the title bar's buttons stay in reach. A window that fits is returned unchanged.
+QRect FitToScreen(const QRect& frame, const QList<QRect>& available, const QSize& minimum);
 
 } // namespace rv58

@@ -289,7 +289,9 @@ void TMDLabel::changeEvent(QEvent* event) {
 }
 
 void TMDLabel::paintEvent(QPaintEvent*) {
-  if (core_.RelayoutPending) {
+  // Inside a rebuild or layout (a host callback that repaints or grabs) only the background
+  // is painted: the items are being made.
+  if (core_.RelayoutPending && !core_.Busy()) {
     core_.RelayoutPending = false;
     LayoutLines();
     core_.RelayoutPending = false;
@@ -342,8 +344,7 @@ void TMDLabel::mouseMoveEvent(QMouseEvent* event) {
     update();
   }
   if (result.OverLink != handCursor_) {
-    handCursor_ = result.OverLink;
-    setCursor(handCursor_ ? Qt::PointingHandCursor : Qt::ArrowCursor);
+    ShowHandCursor(result.OverLink);
   }
   QWidget::mouseMoveEvent(event);
   if (p.x() < 0 || p.x() > width() || p.y() < 0 || p.y() > height()) {
@@ -351,6 +352,29 @@ void TMDLabel::mouseMoveEvent(QMouseEvent* event) {
       OnMouseLeave(this);
     }
   }
+}
+
+bool TMDLabel::event(QEvent* event) {
+  if (event->type() == QEvent::CursorChange && !settingCursor_) {
+    // The host chose a pointer shape: it is the one to return to from a link.
+    normalCursor_ = cursor();
+    normalCursorSet_ = testAttribute(Qt::WA_SetCursor);
+    handCursor_ = false;
+  }
+  return QWidget::event(event);
+}
+
+void TMDLabel::ShowHandCursor(bool hand) {
+  handCursor_ = hand;
+  settingCursor_ = true;
+  if (hand) {
+    setCursor(Qt::PointingHandCursor);
+  } else if (normalCursorSet_) {
+    setCursor(normalCursor_);
+  } else {
+    unsetCursor();
+  }
+  settingCursor_ = false;
 }
 
 void TMDLabel::leaveEvent(QEvent* event) {
@@ -364,8 +388,7 @@ void TMDLabel::DoLeave() {
     update();
   }
   if (handCursor_) {
-    handCursor_ = false;
-    setCursor(Qt::ArrowCursor);
+    ShowHandCursor(false);
   }
   if (OnMouseLeave) {
     OnMouseLeave(this);

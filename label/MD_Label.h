@@ -7,6 +7,7 @@
 
 #include "labelcore.h"
 
+#include <QCursor>
 #include <QFont>
 #include <QString>
 #include <QWidget>
@@ -102,11 +103,13 @@ protected:
   void leaveEvent(QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void changeEvent(QEvent* event) override;
+  bool event(QEvent* event) override;
 
 private:
   void Rebuild();
   void ApplyLayoutResult(const TMDLabelCore::TLayoutResult& result);
   void DoLeave();
+  void ShowHandCursor(bool hand); // the hand over a link, else the host's shape
 
   std::unique_ptr<TQtTextMeasurer> measurer_;
   TMDLabelCore core_;
@@ -116,6 +119,9 @@ private:
   bool parentFont_ = true;
   bool applyingSize_ = false;
   bool handCursor_ = false;
+  QCursor normalCursor_{Qt::ArrowCursor}; // the shape the host gave (the arrow at creation)
+  bool normalCursorSet_ = true;           // false: the host unset it, the parent's shows
+  bool settingCursor_ = false;
 };
 
 } // namespace rv58

@@ -42,6 +42,8 @@ void DropLastChar(std::u16string& s) {
 TMDLabelCore::TMDLabelCore(ITextMeasurer& measurer) : measurer_(measurer) {}
 
 void TMDLabelCore::ReadTokens() {
+  // The lines point at the tokens: they go first, so nothing is left pointing at freed ones.
+  lines_.clear();
   tokens_.clear();
   if (Caption.empty()) {
     return;
@@ -436,6 +438,9 @@ TMDLabelCore::TLayoutResult TMDLabelCore::LayoutLines() {
 }
 
 void TMDLabelCore::PaintItems(const std::function<void(const TWordInfo&, const TLabelFont&)>& draw) {
+  if (Busy()) {
+    return; // a host callback inside a rebuild may paint: tokens and lines are half made
+  }
   std::size_t k = 0;
   for (const auto& l : lines_) {
     for (const TWordInfo* item : l->Items) {

@@ -172,11 +172,14 @@ public:
   TLayoutResult LayoutLines();
 
   // Paint support: gives the link rectangles the rectangles of the link tokens as they are
-  // drawn now; calls `draw` for every item with text, in line and item order.
+  // drawn now; calls `draw` for every item with text, in line and item order. Draws nothing
+  // while Busy().
   void PaintItems(const std::function<void(const TWordInfo&, const TLabelFont&)>& draw);
   // The font a token is measured and drawn in.
   TLabelFont FontFor(const TWordInfo& token) const;
   bool LinkHovered(int linkIndex) const;
+  // A rebuild or a layout is under way (a host callback or a paint may come in between).
+  bool Busy() const { return rebuilding_ || layingOut_; }
 
   // Pointer handling; the caller lays out and repaints when told the hover changed.
   void MouseDown(bool leftButton, int x, int y);

@@ -1,5 +1,6 @@
 #include "markup.h"
 
+#include <algorithm>
 #include <array>
 
 namespace rv58 {
@@ -144,7 +145,10 @@ std::u16string DecodeEntities(std::u16string_view word) {
 }
 
 void TMarkupTokenizer::ReadWord(std::size_t start, TToken& token) {
-  std::size_t p = start + 1; // the first character belongs to the word whatever it is
+  // The first character belongs to the word whatever it is, and so does a malformed tag's
+  // wrong '<'.
+  std::size_t p = std::max(start + 1, wordPast_);
+  wordPast_ = 0;
   while (p < s_.size() && IsWordChar(s_[p])) {
     ++p;
   }
@@ -198,7 +202,7 @@ bool TMarkupTokenizer::Next(TToken& token) {
 
 // A tag went wrong at `wrong`: that character is consumed; a word character right after it
 // makes the whole tag show as typed, anything else drops it.
-TMarkupTokenizer::TagResult TMarkupTokenizer::Wrong(std::size_t lt, std::size_t wrong) {
+TMarkupTokenizer::TagResult TMarkupTokenizer::Wrong(std::size_t wrong) {
   if (wrong >= s_.size()) {
     return TagResult::End;
   }
@@ -206,7 +210,10 @@ TMarkupTokenizer::TagResult TMarkupTokenizer::Wrong(std::size_t lt, std::size_t 
   if (next < s_.size() && IsWordChar(s_[next])) {
     // Any '<' of the skipped run would go wrong at the same character.
     noTagEnd_ = runEnd_;
-    pos_ = lt;
+    pos_ = tagStart_;
+    if (s_[wrong] == u'<') {
+      wordPast_ = next; // shown as typed, "<b<i>x" is one word: the '<' opens no tag
+    }
     return TagResult::AsWord;
   }
   pos_ = next;
@@ -231,286 +238,214 @@ bool TMarkupTokenizer::ReadValuedEnd(std::size_t& p) const {
   return p < s_.size() && s_[p] == u'>';
 }
 
+char16_t TMarkupTokenizer::At(std::size_t i) const {
+  return i < s_.size() ? Lower(s_[i]) : char16_t(0);
+}
+
+// A tag complete at its '>', expected at `gt`.
+TMarkupTokenizer::TagResult TMarkupTokenizer::Simple(std::size_t gt, int kind, TToken& token) {
+  if (At(gt) != u'>') {
+    return Wrong(gt);
+  }
+  token.Kind = kind;
+  pos_ = gt + 1;
+  return TagResult::Token;
+}
+
+// The tag's end after a value read up to `q`: a value out of range drops the whole tag.
+TMarkupTokenizer::TagResult TMarkupTokenizer::Valued(std::size_t q, int kind,
+                                                     std::optional<std::uint32_t> value, TToken& token) {
+  std::size_t gt = q;
+  if (!ReadValuedEnd(gt)) {
+    return Wrong(gt);
+  }
+  if (!value) {
+    pos_ = gt + 1;
+    return TagResult::Dropped;
+  }
+  token.Kind = kind;
+  token.Value = std::int32_t(*value);
+  return CompleteAfter(gt, token);
+}
+
+// A colour value at `v`, then the tag's end.
+TMarkupTokenizer::TagResult TMarkupTokenizer::Colour(std::size_t v, int kind, TToken& token) {
+  std::size_t q = v;
+  std::optional<TColor> value;
+  if (At(q) == u'$') {
+    ++q;
+    value = ReadDigits(s_, q, 16, 6);
+  } else if (q < s_.size() && IsDigit(s_[q])) {
+    value = ReadDigits(s_, q, 10, 8);
+    if (value) {
+      *value &= 0xFFFFFF;
+    }
+  } else if (At(q) == u'c') {
+    const std::size_t first = q;
+    ++q;
+    while (q < s_.size() && IsLetter(s_[q])) {
+      ++q;
+    }
+    value = ColorFromName(s_.substr(first, q - first));
+  } else {
+    return Wrong(q);
+  }
+  return Valued(q, kind, value, token);
+}
+
+// A decimal number of up to `maxDigits` at `v`, or with `allowHex` "$" and up to 4 hex digits,
+// then the tag's end.
+TMarkupTokenizer::TagResult TMarkupTokenizer::Number(std::size_t v, int kind, std::size_t maxDigits,
+                                                     bool allowHex, TToken& token) {
+  std::size_t q = v;
+  std::optional<std::uint32_t> value;
+  if (allowHex && At(q) == u'$') {
+    ++q;
+    value = ReadDigits(s_, q, 16, 4);
+  } else if (q < s_.size() && IsDigit(s_[q])) {
+    value = ReadDigits(s_, q, 10, maxDigits);
+  } else {
+    return Wrong(q);
+  }
+  return Valued(q, kind, value, token);
+}
+
+// "<a>" or "<a:T>", with `p` at the "a".
+TMarkupTokenizer::TagResult TMarkupTokenizer::LinkStart(std::size_t p, TToken& token) {
+  if (At(p + 1) == u'>') {
+    token.Kind = tkLINKSTART;
+    pos_ = p + 2;
+    return TagResult::Token;
+  }
+  if (At(p + 1) != u':') {
+    return Wrong(p + 1);
+  }
+  const std::size_t gt = s_.find(u'>', p + 2);
+  if (gt == std::u16string_view::npos) {
+    return TagResult::End;
+  }
+  std::size_t b = p + 2;
+  std::size_t e = gt;
+  while (b < e && IsLabelSpace(s_[b])) {
+    ++b;
+  }
+  while (e > b && IsLabelSpace(s_[e - 1])) {
+    --e;
+  }
+  token.Kind = tkLINKSTART;
+  token.Text = std::u16string(s_.substr(b, e - b));
+  pos_ = gt + 1;
+  return TagResult::Token;
+}
+
+// A closing tag, with `p` at the "/".
+TMarkupTokenizer::TagResult TMarkupTokenizer::ClosingTag(std::size_t p, TToken& token) {
+  std::size_t q = p + 1;
+  while (q < s_.size() && IsLabelSpace(s_[q])) {
+    ++q;
+  }
+  switch (At(q)) {
+  case u'b':
+    if (At(q + 1) == u'c') {
+      return Simple(q + 2, tkBGPOP, token);
+    }
+    return Simple(q + 1, tkBOLDOFF, token);
+  case u'i':
+    return Simple(q + 1, tkITALICOFF, token);
+  case u'u':
+    return Simple(q + 1, tkUNDERLINEOFF, token);
+  case u's':
+    return Simple(q + 1, tkSTRIKEOFF, token);
+  case u'c':
+    return Simple(q + 1, tkCOLORPOP, token);
+  case u'a':
+    return Simple(q + 1, tkLINKEND, token);
+  case u'f':
+    if (At(q + 1) == u'c') {
+      return Simple(q + 2, tkCOLORPOP, token);
+    }
+    if (At(q + 1) == u's') {
+      return Simple(q + 2, tkSIZEPOP, token);
+    }
+    return Wrong(q + 1);
+  default:
+    return NotATag(p);
+  }
+}
+
+// The '<' begins no tag form: it is an ordinary character. Every '<' of the run skipped up to
+// `p` would end the same way.
+TMarkupTokenizer::TagResult TMarkupTokenizer::NotATag(std::size_t p) {
+  noTagEnd_ = p;
+  pos_ = tagStart_;
+  return TagResult::AsWord;
+}
+
 TMarkupTokenizer::TagResult TMarkupTokenizer::ReadTag(TToken& token) {
-  const std::size_t lt = pos_;
-  const std::size_t n = s_.size();
-  std::size_t p = lt + 1;
-  if (lt < noTagEnd_) {
+  tagStart_ = pos_;
+  if (tagStart_ < noTagEnd_) {
     // Inside a run already found to hold no tag.
-    pos_ = lt;
     return TagResult::AsWord;
   }
-  while (p < n && (IsLabelSpace(s_[p]) || s_[p] == u'<')) {
+  std::size_t p = tagStart_ + 1;
+  while (p < s_.size() && (IsLabelSpace(s_[p]) || s_[p] == u'<')) {
     ++p;
   }
   runEnd_ = p;
-  auto at = [&](std::size_t i) -> char16_t { return i < n ? Lower(s_[i]) : char16_t(0); };
-  auto simple = [&](std::size_t gt, int kind) {
-    // Complete at its '>'.
-    if (at(gt) != u'>') {
-      return Wrong(lt, gt);
-    }
-    token.Kind = kind;
-    pos_ = gt + 1;
-    return TagResult::Token;
-  };
-  // The tag's end after a value: a value out of range drops the whole tag.
-  auto valued = [&](std::size_t q, int kind, std::optional<std::uint32_t> value) {
-    std::size_t gt = q;
-    if (!ReadValuedEnd(gt)) {
-      return Wrong(lt, gt);
-    }
-    if (!value) {
-      pos_ = gt + 1;
-      return TagResult::Dropped;
-    }
-    token.Kind = kind;
-    token.Value = std::int32_t(*value);
-    return CompleteAfter(gt, token);
-  };
-  // A colour value, then the tag's end.
-  auto colour = [&](std::size_t v, int kind) {
-    std::size_t q = v;
-    std::optional<TColor> value;
-    if (at(q) == u'$') {
-      ++q;
-      value = ReadDigits(s_, q, 16, 6);
-    } else if (q < n && IsDigit(s_[q])) {
-      value = ReadDigits(s_, q, 10, 8);
-      if (value) {
-        *value &= 0xFFFFFF;
-      }
-    } else if (at(q) == u'c') {
-      const std::size_t first = q;
-      ++q;
-      while (q < n && IsLetter(s_[q])) {
-        ++q;
-      }
-      value = ColorFromName(s_.substr(first, q - first));
-    } else {
-      return Wrong(lt, q);
-    }
-    return valued(q, kind, value);
-  };
-  // A decimal number of up to `maxDigits`, or with `allowHex` "$" and up to 4 hex digits.
-  auto number = [&](std::size_t v, int kind, std::size_t maxDigits, bool allowHex) {
-    std::size_t q = v;
-    std::optional<std::uint32_t> value;
-    if (allowHex && at(q) == u'$') {
-      ++q;
-      value = ReadDigits(s_, q, 16, 4);
-    } else if (q < n && IsDigit(s_[q])) {
-      value = ReadDigits(s_, q, 10, maxDigits);
-    } else {
-      return Wrong(lt, q);
-    }
-    return valued(q, kind, value);
-  };
 
-  const char16_t first = at(p);
-  switch (first) {
+  switch (At(p)) {
   case u'b':
-    if (at(p + 1) == u'r') {
-      return simple(p + 2, tkBREAK);
+    if (At(p + 1) == u'r') {
+      return Simple(p + 2, tkBREAK, token);
     }
-    if (at(p + 1) == u'c') {
-      return at(p + 2) == u':' ? colour(p + 3, tkBGPUSH) : Wrong(lt, p + 2);
+    if (At(p + 1) == u'c') {
+      return At(p + 2) == u':' ? Colour(p + 3, tkBGPUSH, token) : Wrong(p + 2);
     }
-    return simple(p + 1, tkBOLDON);
+    return Simple(p + 1, tkBOLDON, token);
   case u'i':
-    return simple(p + 1, tkITALICON);
+    return Simple(p + 1, tkITALICON, token);
   case u'u':
-    return simple(p + 1, tkUNDERLINEON);
+    return Simple(p + 1, tkUNDERLINEON, token);
   case u's':
-    return simple(p + 1, tkSTRIKEON);
+    return Simple(p + 1, tkSTRIKEON, token);
   case u'c':
-    return at(p + 1) == u':' ? colour(p + 2, tkCOLORPUSH) : Wrong(lt, p + 1);
+    return At(p + 1) == u':' ? Colour(p + 2, tkCOLORPUSH, token) : Wrong(p + 1);
   case u'f':
-    if (at(p + 1) == u'c') {
-      return at(p + 2) == u':' ? colour(p + 3, tkCOLORPUSH) : Wrong(lt, p + 2);
+    if (At(p + 1) == u'c') {
+      return At(p + 2) == u':' ? Colour(p + 3, tkCOLORPUSH, token) : Wrong(p + 2);
     }
-    if (at(p + 1) == u's') {
-      return at(p + 2) == u':' ? number(p + 3, tkSIZEPUSH, 3, false) : Wrong(lt, p + 2);
+    if (At(p + 1) == u's') {
+      return At(p + 2) == u':' ? Number(p + 3, tkSIZEPUSH, 3, false, token) : Wrong(p + 2);
     }
-    return Wrong(lt, p + 1);
+    return Wrong(p + 1);
   case u'a':
-    if (at(p + 1) == u'>') {
-      token.Kind = tkLINKSTART;
-      pos_ = p + 2;
-      return TagResult::Token;
-    }
-    if (at(p + 1) == u':') {
-      const std::size_t gt = s_.find(u'>', p + 2);
-      if (gt == std::u16string_view::npos) {
-        return TagResult::End;
-      }
-      std::size_t b = p + 2;
-      std::size_t e = gt;
-      while (b < e && IsLabelSpace(s_[b])) {
-        ++b;
-      }
-      while (e > b && IsLabelSpace(s_[e - 1])) {
-        --e;
-      }
-      token.Kind = tkLINKSTART;
-      token.Text = std::u16string(s_.substr(b, e - b));
-      pos_ = gt + 1;
-      return TagResult::Token;
-    }
-    return Wrong(lt, p + 1);
+    return LinkStart(p, token);
   case u't':
-    if (at(p + 1) == u'>') {
+    if (At(p + 1) == u'>') {
       token.Kind = tkTAB;
       return CompleteAfter(p + 1, token);
     }
-    if (at(p + 1) == u':') {
-      return number(p + 2, tkTAB, 4, true);
+    if (At(p + 1) == u':') {
+      return Number(p + 2, tkTAB, 4, true, token);
     }
     // Only a lower-case "f" makes the indenting tab.
-    if (p + 1 < n && s_[p + 1] == u'f') {
-      return at(p + 2) == u':' ? number(p + 3, tkTABINDENT, 4, true) : Wrong(lt, p + 2);
+    if (p + 1 < s_.size() && s_[p + 1] == u'f') {
+      return At(p + 2) == u':' ? Number(p + 3, tkTABINDENT, 4, true, token) : Wrong(p + 2);
     }
-    return Wrong(lt, p + 1);
+    return Wrong(p + 1);
   case u'd':
-    if (at(p + 1) != u's') {
-      return Wrong(lt, p + 1);
-    }
-    if (at(p + 2) != u'p') {
-      return Wrong(lt, p + 2);
-    }
-    if (at(p + 3) != u'>') {
-      return Wrong(lt, p + 3);
+    for (std::size_t i = 1; i <= 3; ++i) {
+      if (At(p + i) != u"sp>"[i - 1]) {
+        return Wrong(p + i);
+      }
     }
     token.Kind = tkDSP;
     return CompleteAfter(p + 3, token);
-  case u'/': {
-    std::size_t q = p + 1;
-    while (q < n && IsLabelSpace(s_[q])) {
-      ++q;
-    }
-    switch (at(q)) {
-    case u'b':
-      if (at(q + 1) == u'c') {
-        return simple(q + 2, tkBGPOP);
-      }
-      return simple(q + 1, tkBOLDOFF);
-    case u'i':
-      return simple(q + 1, tkITALICOFF);
-    case u'u':
-      return simple(q + 1, tkUNDERLINEOFF);
-    case u's':
-      return simple(q + 1, tkSTRIKEOFF);
-    case u'c':
-      return simple(q + 1, tkCOLORPOP);
-    case u'a':
-      return simple(q + 1, tkLINKEND);
-    case u'f':
-      if (at(q + 1) == u'c') {
-        return simple(q + 2, tkCOLORPOP);
-      }
-      if (at(q + 1) == u's') {
-        return simple(q + 2, tkSIZEPOP);
-      }
-      return Wrong(lt, q + 1);
-    default:
-      noTagEnd_ = p;
-      pos_ = lt;
-      return TagResult::AsWord;
-    }
-  }
+  case u'/':
+    return ClosingTag(p, token);
   default:
-    // Not the start of any tag: the '<' is an ordinary character. Every '<' of the run just
-    // skipped would end the same way.
-    noTagEnd_ = p;
-    pos_ = lt;
-    return TagResult::AsWord;
+    return NotATag(p);
   }
-}
-
-std::optional<std::u16string> DecodeUtf8Strict(std::string_view bytes) {
-  std::u16string out;
-  out.reserve(bytes.size());
-  std::size_t i = 0;
-  const std::size_t n = bytes.size();
-  while (i < n) {
-    const unsigned char b0 = static_cast<unsigned char>(bytes[i]);
-    if (b0 < 0x80) {
-      out.push_back(char16_t(b0));
-      ++i;
-      continue;
-    }
-    int len = 0;
-    char32_t cp = 0;
-    char32_t min = 0;
-    if ((b0 & 0xE0) == 0xC0) {
-      len = 2;
-      cp = b0 & 0x1F;
-      min = 0x80;
-    } else if ((b0 & 0xF0) == 0xE0) {
-      len = 3;
-      cp = b0 & 0x0F;
-      min = 0x800;
-    } else if ((b0 & 0xF8) == 0xF0) {
-      len = 4;
-      cp = b0 & 0x07;
-      min = 0x10000;
-    } else {
-      return std::nullopt;
-    }
-    if (n - i < std::size_t(len)) {
-      return std::nullopt;
-    }
-    for (int k = 1; k < len; ++k) {
-      const unsigned char b = static_cast<unsigned char>(bytes[i + k]);
-      if ((b & 0xC0) != 0x80) {
-        return std::nullopt;
-      }
-      cp = (cp << 6) | (b & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-      return std::nullopt;
-    }
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out.push_back(char16_t(0xD800 + (cp >> 10)));
-      out.push_back(char16_t(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back(char16_t(cp));
-    }
-    i += std::size_t(len);
-  }
-  return out;
-}
-
-std::string EncodeUtf8(std::u16string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char32_t cp = text[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-      cp = 0xFFFD;
-    }
-    if (cp < 0x80) {
-      out.push_back(char(cp));
-    } else if (cp < 0x800) {
-      out.push_back(char(0xC0 | (cp >> 6)));
-      out.push_back(char(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-      out.push_back(char(0xE0 | (cp >> 12)));
-      out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(char(0x80 | (cp & 0x3F)));
-    } else {
-      out.push_back(char(0xF0 | (cp >> 18)));
-      out.push_back(char(0x80 | ((cp >> 12) & 0x3F)));
-      out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(char(0x80 | (cp & 0x3F)));
-    }
-  }
-  return out;
 }
 
 } // namespace rv58

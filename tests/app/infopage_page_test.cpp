@@ -3,7 +3,12 @@
 #include "testutil_window.h"
 #include "windowfonts.h"
 
+#include <QGuiApplication>
 #include <QTest>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -127,6 +132,34 @@ TEST(InfoPageLinks, ClickedLinksReachTheirActions) {
   EXPECT_EQ(bench.shellActions.size(), 4u);
   EXPECT_EQ(bench.shellActions.back(), "associate");
   EXPECT_THAT(bench.dialogs->warnings, IsEmpty()); // nothing reported
+}
+
+// The association's refresh tools may take seconds: the window's thread serves its events (and
+// so keeps painting) under the hourglass meanwhile.
+TEST(InfoPageLinks, TheAssociationLeavesTheWindowLiveWithTheHourglass) {
+  WindowBench bench;
+  std::atomic<bool> served{false};
+  Qt::CursorShape shown = Qt::ArrowCursor;
+  bench.associate = [&] {
+    QMetaObject::invokeMethod(
+        qApp,
+        [&] {
+          shown = QGuiApplication::overrideCursor() ? QGuiApplication::overrideCursor()->shape()
+                                                    : Qt::ArrowCursor;
+          served = true;
+        },
+        Qt::QueuedConnection);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while (!served && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  };
+  auto form = StartOnInfoPage(bench);
+  form->MDLabel4LinkClicked(2);
+  EXPECT_TRUE(served) << "the window's thread waited for the association";
+  EXPECT_EQ(shown, Qt::WaitCursor);
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+  EXPECT_THAT(bench.shellActions, ElementsAre("associate"));
 }
 
 TEST(InfoPageLinks, UnknownIndicesDoNothing) {

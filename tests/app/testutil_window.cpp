@@ -84,7 +84,12 @@ std::unique_ptr<Trvform> WindowBench::Create(const QStringList& args) {
     return OpenComDevice(path, error);
   };
   env.showPortDetails = [this](QWidget*) { shellActions.push_back("port details"); };
-  env.associateFileType = [this] { shellActions.push_back("associate"); };
+  env.associateFileType = [this] {
+    if (associate) {
+      associate();
+    }
+    shellActions.push_back("associate");
+  };
   env.openUrl = [this](const QUrl& url) { shellActions.push_back("open " + url.toString().toStdString()); };
   return std::make_unique<Trvform>(std::move(env));
 }

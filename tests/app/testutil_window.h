@@ -59,6 +59,8 @@ public:
   // The information page's shell actions as they were asked for, in order: "port details",
   // "associate", "open <url>". No window of a test starts a browser or writes into the home.
   std::vector<std::string> shellActions;
+  // Runs as the file association, before "associate" is noted (on the association's thread).
+  std::function<void()> associate;
   // Opens the window's serial devices; empty: pseudo-terminals only, so that no test ever opens
   // a real port (COM1 is the machine's console here).
   TDeviceOpener deviceOpener;

@@ -250,6 +250,25 @@ TEST_F(UploadBinary, F9SendsTheMessageAt9600AndKeepsTheSettings) {
   EXPECT_EQ(Stored("bd"), "5");
 }
 
+// The window manager sees each caption as the window gives it, with nothing appended, and the
+// program's icon.
+TEST_F(UploadBinary, CaptionsAreTheirTextsAloneAndTheWindowHasTheIcon) {
+  if (!OnPath("xprop")) {
+    GTEST_SKIP() << "no xprop";
+  }
+  WritePrefs("tm=44\r\n"); // a comma terminator: F9 warns
+  const std::string window = Start();
+  ASSERT_FALSE(window.empty()) << "the window did not appear";
+  const std::string x = "DISPLAY=" + xServer->Display() + " ";
+  EXPECT_EQ(Output(x + "xprop -id " + window + " _NET_WM_NAME"), "_NET_WM_NAME(UTF8_STRING) = \"RV58Set\"");
+  EXPECT_NE(Output(x + "xprop -id " + window + " _NET_WM_ICON").find("Icon (16 x 16)"), std::string::npos);
+  ASSERT_TRUE(Keys(window, "key F9"));
+  const std::string box = Output(x + "timeout 20 xdotool search --sync --all --onlyvisible --pid " +
+                                 std::to_string(pid_) + " --name 'zenet$' 2>/dev/null");
+  ASSERT_FALSE(box.empty()) << "no warning box";
+  EXPECT_EQ(Output(x + "xprop -id " + box + " _NET_WM_NAME"), "_NET_WM_NAME(UTF8_STRING) = \"Üzenet\"");
+}
+
 TEST_F(UploadBinary, FirstDisplayVersionGoesAt2400) {
   WritePrefs("ve=0\r\n");
   const std::string window = Start();

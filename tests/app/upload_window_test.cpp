@@ -261,6 +261,28 @@ TEST_F(UploadWindowFakeDevice, AltClickPulsesDtrAndWaitsTwoAndAHalfSecondsBefore
   EXPECT_EQ(device_->LineInForce().Baud, 9600U);
 }
 
+// Desktops that move windows on Alt + click leave the context menu's items to reach the pulse.
+TEST_F(UploadWindowFakeDevice, TheMenuItemsWithTheDtrPulseRunTheCommandsWithIt) {
+  const QList<QAction*> items = form_->PopupMenu1->actions();
+  ASSERT_GE(items.size(), 3);
+  EXPECT_EQ(items[0]->text(), QString::fromUtf8("Feltöltés !"));
+  for (const auto& [item, message] :
+       {std::pair{items[1], kDefaultMessage}, std::pair{items[2], std::string("<,<<>")}}) {
+    SCOPED_TRACE(item->text().toStdString());
+    item->trigger();
+    ASSERT_NE(device_, nullptr);
+    const auto pulse = DtrPulse();
+    ASSERT_EQ(pulse.size(), 2U);
+    ASSERT_EQ(device_->writes.size(), 2U);
+    EXPECT_EQ(device_->writes[1].bytes, message);
+    EXPECT_GE(device_->writes[0].time - pulse[1].time, 2500ms);
+    device_.reset();
+  }
+  EXPECT_EQ(items[1]->text(), QString::fromUtf8("Feltöltés DTR-impulzussal"));
+  EXPECT_EQ(items[2]->text(), QString::fromUtf8("Kijelzőteszt DTR-impulzussal"));
+  EXPECT_FALSE(form_->DTRPulseWanted());
+}
+
 TEST_F(UploadWindowFakeDevice, WithoutAltThePreambleFollowsTheOpeningAtOnce) {
   // Alt released before the click: the state at the click counts.
   QTest::keyPress(form_.get(), Qt::Key_Alt, Qt::AltModifier);

@@ -1,6 +1,7 @@
 // Start-up order, the deferred start-up, the command line and the stored window position.
 #include "testutil_window.h"
 
+#include "appsetup.h"
 #include "navtree.h"
 #include "windowcontrols.h"
 
@@ -9,7 +10,11 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTranslator>
 
 #include <gtest/gtest.h>
 
@@ -142,12 +147,41 @@ TEST_P(WindowFormPos, StoredPositionIsAppliedPieceByPiece) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, WindowFormPos,
     ::testing::Values(FormPosCase{"800;600;10;20", QRect(20, 10, 800, 600)},
-                      FormPosCase{"600;500;10;20", QRect(20, 10, 750, 550)},     // minimum size
-                      FormPosCase{"800;abc;10;20", QRect(348, 157, 800, 605)},   // stops at the bad piece
-                      FormPosCase{"800;;600;;10;20", QRect(20, 10, 800, 600)},   // empty pieces dropped
-                      FormPosCase{"", QRect(348, 157, 981, 605)},                // designed place
-                      FormPosCase{"900;650;-5000;-9000", QRect(0, 0, 900, 650)}, // off every screen
-                      FormPosCase{"900;650;-600;-800", QRect(-800, -600, 900, 650)})); // partly visible
+                      FormPosCase{"600;500;10;20", QRect(20, 10, 750, 550)},         // minimum size
+                      FormPosCase{"800;abc;10;20", QRect(348, 157, 800, 605)},       // stops at the bad piece
+                      FormPosCase{"800;;600;;10;20", QRect(20, 10, 800, 600)},       // empty pieces dropped
+                      FormPosCase{"", QRect(348, 157, 981, 605)},                    // designed place
+                      FormPosCase{"780;650;-5000;-9000", QRect(0, 0, 780, 650)},     // off every screen
+                      FormPosCase{"780;650;-600;-700", QRect(-700, -600, 780, 650)}, // partly visible
+                      // Beyond the 800 x 800 test screen: cut to it, not below the minimum.
+                      FormPosCase{"2147483647;2147483647;0;0", QRect(0, 0, 800, 800)},
+                      FormPosCase{"65535;600;10;20", QRect(0, 10, 800, 600)},
+                      FormPosCase{"-5;-2147483648;-2147483648;-2147483648", QRect(0, 0, 750, 550)},
+                      FormPosCase{"900;900;2147483647;2147483647", QRect(0, 0, 800, 800)}));
+
+// Every text the user sees is Hungarian, Qt's own too; panels show the program's icon.
+TEST(WindowStartup, TheApplicationHasItsIconDesktopNameAndQtsTextsInHungarian) {
+  QTranslator* translation = SetUpApplication();
+  ASSERT_NE(translation, nullptr) << "qt6-translations-l10n is missing";
+  EXPECT_EQ(QGuiApplication::desktopFileName(), "rv58led");
+  EXPECT_TRUE(QGuiApplication::windowIcon().availableSizes().contains(QSize(256, 256)));
+  EXPECT_FALSE(QGuiApplication::windowIcon().pixmap(32, 32).isNull());
+  QLineEdit edit;
+  const std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+  QStringList texts;
+  for (const QAction* action : menu->actions()) {
+    texts << action->text();
+  }
+  QMessageBox box(QMessageBox::Warning, "Üzenet", "x", QMessageBox::Ok | QMessageBox::Cancel);
+  texts << box.button(QMessageBox::Cancel)->text();
+  const QString shown = texts.join('|');
+  for (const char* english : {"&Undo", "Cu&t", "&Paste", "Select All", "Cancel"}) {
+    EXPECT_FALSE(shown.contains(english)) << shown.toStdString();
+  }
+  EXPECT_TRUE(shown.contains(QString::fromUtf8("|&Beillesztés\t"))) << shown.toStdString();
+  EXPECT_TRUE(shown.endsWith(QString::fromUtf8("|Mégse"))) << shown.toStdString();
+  QCoreApplication::removeTranslator(translation);
+}
 
 TEST(WindowStartup, DestroyingTheWindowStoresItsBounds) {
   WindowBench bench;

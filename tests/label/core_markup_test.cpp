@@ -186,6 +186,11 @@ TEST_F(MarkupTest, MalformedTagsShowAsTypedOrAreDropped) {
   EXPECT_EQ(Word(u"c").Style, TFontStyles(fsBold));
   Read(u"</x>");
   EXPECT_EQ(Describe(core), (Strings{"W:</x>"}));
+  // Gone wrong at a '<': the whole tag is one plain word, and that '<' opens no tag.
+  Read(u"<b<i>x <c:clred<b>x");
+  EXPECT_EQ(Describe(core), (Strings{"W:<b<i>x", "S:_", "W:<c:clred<b>x"}));
+  EXPECT_EQ(Token(0).Style | Token(2).Style, 0u);
+  EXPECT_EQ(Token(2).Color, 0x123456u);
 }
 
 TEST_F(MarkupTest, Entities) {

@@ -105,6 +105,19 @@ TEST_F(LabelWidgetTest, HoverSwitchesTheWholeLinkAndTheCursor) {
   EXPECT_TRUE(left);
 }
 
+TEST_F(LabelWidgetTest, ThePointerShapeTheHostGaveComesBackAfterALink) {
+  label.setCursor(Qt::IBeamCursor);
+  Show(kDeviceCaption);
+  QTest::mouseMove(&label, Centre("file"));
+  EXPECT_EQ(label.cursor().shape(), Qt::PointingHandCursor);
+  QTest::mouseMove(&label, Centre("programhoz"));
+  EXPECT_EQ(label.cursor().shape(), Qt::IBeamCursor);
+  QTest::mouseMove(&label, Centre("file"));
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(&label, &leave);
+  EXPECT_EQ(label.cursor().shape(), Qt::IBeamCursor);
+}
+
 TEST_F(LabelWidgetTest, WordEdgesClickButDoNotHover) {
   Show(kDeviceCaption);
   label.repaint();
@@ -146,6 +159,31 @@ TEST_F(LabelWidgetTest, PaintBackgroundHandlerReplacesTheColourFill) {
   label.OnPaintBackground = nullptr;
   const QImage plain = label.grab().toImage();
   EXPECT_EQ(plain.pixelColor(plain.width() - 1, plain.height() - 1), QColor(255, 0, 0));
+}
+
+// A link style handler that repaints or grabs the label runs while the tokens are being made:
+// only the background may be painted then, and no freed token may be read (AddressSanitizer).
+TEST_F(LabelWidgetTest, PaintingDuringARebuildShowsOnlyTheBackground) {
+  label.SetColor(0xFFFFFF);
+  Show(kDeviceCaption);
+  std::vector<QImage> during;
+  label.OnGetLinkStyle = [&](TMDLabel*, int, const std::string&, TLabelFont&, TLabelFont&) {
+    label.repaint();
+    during.push_back(label.grab().toImage());
+  };
+  label.SetCaptionUTF8("Elérhető soros portok (<a>frissítés</a>)");
+  ASSERT_EQ(during.size(), 1u);
+  const auto inked = [](const QImage& image) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y) {
+      for (int x = 0; x < image.width(); ++x) {
+        n += image.pixelColor(x, y) != QColor(Qt::white) ? 1 : 0;
+      }
+    }
+    return n;
+  };
+  EXPECT_EQ(inked(during[0]), 0);
+  EXPECT_GT(inked(label.grab().toImage()), 0);
 }
 
 TEST_F(LabelWidgetTest, CaptionForms) {
