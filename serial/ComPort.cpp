@@ -85,7 +85,10 @@ void TCommThread::CloseDevice() {
   if (deviceClosed_)
     return;
   deviceClosed_ = true;
-  DrainOutputBounded(*device_, baud_);
+  const bool drained = DrainOutputBounded(*device_, baud_);
+  // A device that hung up takes no query; its queue count may read empty while nothing left.
+  std::uint32_t queued = 0;
+  outputDelivered_ = drained && device_->QueryAndClearErrors(queued);
   device_->Close();
 }
 
@@ -170,6 +173,7 @@ TComPort::~TComPort() {
 void TComPort::Open() {
   if (active_)
     return;
+  transmitFailed_ = false;
   std::shared_ptr<TCommThread> thread;
   try {
     thread = TCommThread::Create(PortDevicePath(Port), opener_, handOff_);
@@ -208,14 +212,15 @@ void TComPort::Close() {
   thread->AttachHandlers(nullptr, nullptr);
   thread->StopRequest();
   thread->WaitForEndAndClose();
+  transmitFailed_ = transmitFailed_ || !thread->OutputDelivered();
   thread.reset();
   if (auto onClose = OnPortClose)
     onClose(*this);
 }
 
 void TComPort::SendString(const std::string& S) {
-  if (active_ && thread_)
-    thread_->Write(S.data(), S.size());
+  if (active_ && thread_ && thread_->Write(S.data(), S.size()) != static_cast<long>(S.size()))
+    transmitFailed_ = true;
 }
 
 void TComPort::SetDTR(bool State) {

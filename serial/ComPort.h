@@ -71,6 +71,10 @@ public:
   // the device. Returns at once, closing the device, when called inside this thread's own dispatch.
   void WaitForEndAndClose();
 
+  // False when the closing drain could not send everything within its bound, or the device was
+  // gone (hung up, unplugged) by then: what was written may not have left.
+  bool OutputDelivered() const { return outputDelivered_; }
+
   long Write(const char* data, std::size_t size);
   long Read(char* data, std::size_t size);
   void SetModemLine(TModemLine line, bool on);
@@ -90,6 +94,7 @@ private:
   std::atomic<bool> ended_{false};
   std::uint32_t baud_ = 9600; // the speed in force, for the bound of the closing drain
   bool deviceClosed_ = false;
+  bool outputDelivered_ = true;
   int inDispatch_ = 0;
   // Written by the loop only while no dispatch runs; read by the dispatch while the loop waits.
   std::uint32_t eventMask_ = 0;
@@ -141,6 +146,11 @@ public:
   void SetDTR(bool State);
   void SetRTS(bool State);
 
+  // True when, since the last Open, a write failed or was cut short, or Close could not send the
+  // output within its bound or found the device gone (hung up, unplugged): the bytes written may
+  // not all have reached the line.
+  bool TransmitFailed() const { return transmitFailed_; }
+
   // Bytes received in rmTERM mode that are not delivered yet (at most kMaxPendingReceive).
   const std::string& PendingReceive() const { return pending_; }
   const THandOff& HandOff() const { return handOff_; }
@@ -152,6 +162,7 @@ private:
   THandOff handOff_;
   TDeviceOpener opener_;
   bool active_ = false;
+  bool transmitFailed_ = false;
   std::shared_ptr<TCommThread> thread_;
   std::string terminator_ = "\r\n";
   std::string pending_;

@@ -163,6 +163,15 @@ TEST_F(UploadCli, PortsThatCannotBeOpenedExitWith2) {
   EXPECT_EQ(display_.WaitQuiet(50ms), "");
 }
 
+TEST_F(UploadCli, ADisplayThatHangsUpAfterThePreambleExitsWith5) {
+  display_.HangUpAfter(2);
+  Write("s.rv5", SettingsFile("COM7"));
+  const TRun run = Run("upload '" + (dir_ / "s.rv5").string() + "'");
+  EXPECT_EQ(run.exitCode, 5);
+  EXPECT_EQ(run.err, "Az adatküldés nem sikerült !\n");
+  EXPECT_EQ(display_.Received().substr(0, 2), "<>");
+}
+
 TEST_F(UploadCli, AMissingFileIsNotSentAsDefaults) {
   const TRun run = Run("upload '" + (dir_ / "nincs.rv5").string() + "'");
   EXPECT_EQ(run.exitCode, 1);

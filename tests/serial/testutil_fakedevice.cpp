@@ -159,6 +159,7 @@ long TFakeComDevice::Write(const char* data, std::size_t size) {
   std::lock_guard<std::mutex> g(m_);
   if (closed_ || vanished_)
     return -1;
+  size = std::min(size, acceptAtMost);
   writes_.emplace_back(data, size);
   const auto now = Clock::now();
   Advance(now);

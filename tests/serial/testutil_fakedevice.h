@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <mutex>
@@ -68,6 +69,8 @@ public:
 
   // Pacing: when on, each byte needs 10 bit times at the baud in force (as on a real UART).
   bool pacing = true;
+  // A write takes at most this many bytes (a driver whose buffer is full).
+  std::size_t acceptAtMost = SIZE_MAX;
 
 private:
   void Advance(Clock::time_point now); // moves bytes whose time has come from queue to sent
