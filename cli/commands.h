@@ -16,7 +16,7 @@ using Args = std::vector<std::string>;
 // Exit codes shared by the commands.
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitUsage = 1;
-inline constexpr int kExitFailed = 2;  // port cannot be opened, file cannot be written
+inline constexpr int kExitFailed = 2; // port cannot be opened, file cannot be written
 inline constexpr int kExitRefused = 3; // the upload check refused the settings
 
 // The port opened, but the bytes did not all leave (hang-up, write error, not drained in time).
