@@ -46,6 +46,10 @@ void TCommThread::SetQueueSizes(std::uint32_t in, std::uint32_t out) {
   device_->SetQueueSizes(in, out);
 }
 
+void TCommThread::ResetEvents() {
+  device_->ResetEvents();
+}
+
 void TCommThread::AttachHandlers(TReceiveHandler receive, TStatusHandler status) {
   receiveHandler_ = std::move(receive);
   statusHandler_ = std::move(status);
@@ -106,12 +110,15 @@ void TCommThread::SetModemLine(TModemLine line, bool on) {
 }
 
 void TCommThread::Execute() {
+  // Best effort: where the system does not allow it the thread runs at normal priority.
+  SetCallingThreadPriority(TThreadPriority::tpAboveNormal);
   try {
     while (!terminate_.load()) {
       const std::uint32_t modem = device_->ModemStatus();
       std::uint32_t mask = 0;
       const TWaitResult result = device_->WaitForEvents(mask);
       if (result == TWaitResult::wrStop) {
+        SetCallingThreadPriority(TThreadPriority::tpLowest);
         terminate_.store(true);
         break;
       }
@@ -186,6 +193,7 @@ void TComPort::Open() {
                          [this](std::uint32_t mask, std::uint32_t modem) { StatusHandler(mask, modem); });
   thread->ApplyLineSettings(Baud, DataBits, Parity, StopBits);
   thread->SetQueueSizes(WinQSizeIn, WinQSizeOut);
+  thread->ResetEvents();
   active_ = true;
   try {
     thread->Start();

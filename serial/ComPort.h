@@ -62,6 +62,8 @@ public:
   // The device's own refusals are ignored: the line then keeps its provisional settings.
   void ApplyLineSettings(std::uint32_t baud, std::uint8_t dataBits, int parity, int stopBits);
   void SetQueueSizes(std::uint32_t in, std::uint32_t out);
+  // The device's events count from here (see TComDevice::ResetEvents).
+  void ResetEvents();
   void AttachHandlers(TReceiveHandler receive, TStatusHandler status);
   // Starts the loop; throws EComThreadError when no thread can be created.
   void Start();
