@@ -1,5 +1,5 @@
-// Port detection: a fake machine with 64 serial devices, and this machine (read-only: the UART
-// probe is replaced so that no device is ever opened).
+// Port detection: a fake machine with 64 serial devices, this machine (the sources never open a
+// device), and a large "Ports" section of the preferences file.
 #include "../../tests/serial/portdetect_faketree.h"
 #include "unitportdetect.h"
 
@@ -52,7 +52,7 @@ void BM_DetectPorts_FakeTree64(benchmark::State& state) {
 BENCHMARK(BM_DetectPorts_FakeTree64)->Unit(benchmark::kMicrosecond);
 
 void BM_DetectPorts_ThisMachine(benchmark::State& state) {
-  rv58::TPortSystem sys; // root "/", no probe: never opens a device
+  rv58::TPortSystem sys; // root "/"
   std::array<rv58::TDetectedPort, rv58::kMaxPortNumber> table;
   for (auto _ : state) {
     rv58::DetectPortsOn(sys, {}, table, 255);
