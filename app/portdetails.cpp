@@ -78,35 +78,18 @@ std::vector<TPortDetail> CollectPortDetails(const TPortSystem& sys,
                                             const std::vector<TExplicitPort>& explicitPorts,
                                             const TPortUser& user,
                                             const std::function<std::string(gid_t)>& groupName) {
-  std::vector<TPortDevice> devices = ListSysfsDevices(sys);
-  std::vector<std::string> hardware;
-  std::vector<std::string> identities;
-  for (const auto& d : devices) {
-    hardware.push_back(d.path);
-    identities.push_back(ResolvePath(sys.root, d.path).value_or(d.path));
-  }
-  // Explicit entries name devices the hardware list may not have (pseudo-terminals, bridges).
-  for (const auto& e : explicitPorts) {
-    const auto resolved = ResolvePath(sys.root, e.path);
-    if (!resolved || std::find(identities.begin(), identities.end(), *resolved) != identities.end())
-      continue;
-    identities.push_back(*resolved);
-    TPortDevice d;
-    d.path = e.path;
-    d.description = e.path;
-    devices.push_back(d);
-  }
-  if (devices.empty()) {
-    devices = ListDeviceNodes(sys);
-    for (const auto& d : devices)
-      hardware.push_back(d.path);
-  }
+  // The port table's ports, then the devices it found but could not number.
+  const TPortTable table(sys, explicitPorts);
+  std::vector<std::pair<std::optional<int>, const TPortDevice*>> devices;
+  for (const auto& port : table.Ports())
+    devices.emplace_back(port.number, &port.device);
+  for (const auto& device : table.Unnumbered())
+    devices.emplace_back(std::nullopt, &device);
 
-  const TPortNameTable names(sys, explicitPorts, hardware);
-  std::vector<std::pair<int, TPortDetail>> rows;
-  for (const auto& d : devices) {
+  std::vector<TPortDetail> out;
+  for (const auto& [number, device] : devices) {
+    const TPortDevice& d = *device;
     TPortDetail row;
-    const auto number = names.NumberOf(d.path);
     if (number)
       row.comName = "COM" + std::to_string(*number);
     row.devicePath = d.path;
@@ -127,12 +110,8 @@ std::vector<TPortDetail> CollectPortDetails(const TPortSystem& sys,
       if (!row.canOpen && access.groupWouldHelp)
         row.joinGroup = groupName ? groupName(access.group) : GroupNameOf(access.group);
     }
-    rows.emplace_back(number.value_or(kMaxPortNumber + 1), std::move(row));
+    out.push_back(std::move(row));
   }
-  std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-  std::vector<TPortDetail> out;
-  for (auto& r : rows)
-    out.push_back(std::move(r.second));
   return out;
 }
 

@@ -48,9 +48,8 @@ struct TNodeAccess {
 };
 TNodeAccess NodeAccess(uid_t owner, gid_t group, mode_t mode, const TPortUser& user);
 
-// Every serial device of the system: the serial hardware, then the explicit "Ports" entries
-// whose paths exist (pseudo-terminals, bridges), and, when neither found anything, the device
-// nodes. Sorted by port number; devices without one last.
+// Every serial device of the port table (TPortTable), sorted by port number; devices without one
+// last.
 std::vector<TPortDetail> CollectPortDetails(const TPortSystem& sys,
                                             const std::vector<TExplicitPort>& explicitPorts,
                                             const TPortUser& user,

@@ -58,7 +58,7 @@ int CmdPorts(const CliContext&, const Args& args) {
   for (const auto& line : lines)
     out += Cp1250ToUtf8(line) + "\n";
   std::cout << out << std::flush;
-  return kExitOk;
+  return std::cout ? kExitOk : kExitFailed;
 }
 
 } // namespace rv58::cli

@@ -17,6 +17,7 @@ namespace {
 
 // "A soros port nem nyitaható meg !"
 constexpr const char* kPortWarning = "A soros port nem nyitaható meg !";
+constexpr const char* kSendWarning = "Az adatküldés nem sikerült !";
 
 // The upload speed: the old display (first version button) listens at 2400, the others at 9600.
 std::uint32_t UploadBaud(std::int32_t verziogroup) {
@@ -29,9 +30,15 @@ int Transmit(const std::string& portName, std::uint32_t baud, bool pulseDtr, con
   TComPort comPort;
   comPort.Port = "COM1";
   comPort.Baud = 2400;
-  if (!SendToDisplay(comPort, portName, baud, pulseDtr, message)) {
+  switch (SendToDisplay(comPort, portName, baud, pulseDtr, message)) {
+  case srNOTOPEN:
     std::cerr << kPortWarning << "\n";
     return kExitFailed;
+  case srFAILED:
+    std::cerr << kSendWarning << "\n";
+    return kExitSendFailed;
+  case srSENT:
+    break;
   }
   return kExitOk;
 }

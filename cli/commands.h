@@ -20,6 +20,9 @@ inline constexpr int kExitFailed = 2; // port cannot be opened, file cannot be w
 inline constexpr int kExitRefused = 3; // the upload check refused the settings
 inline constexpr int kExitBadFile = 4; // a settings file that cannot be read or holds no "RV5" section
 
+// The port opened, but the bytes did not all leave (hang-up, write error, not drained in time).
+inline constexpr int kExitSendFailed = 5;
+
 void PrintUsage(std::ostream& out);
 
 // Prints the usage on standard error and returns kExitUsage.

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <functional>
+#include <unordered_set>
 
 namespace rv58 {
 
@@ -265,6 +266,30 @@ std::vector<std::string> SectionKeys(std::string_view content, std::string_view 
   if (!range.found)
     return {};
   return LineNames(content, range.begin, range.end, Kind::Key);
+}
+
+std::vector<std::pair<std::string, std::string>> SectionValues(std::string_view content,
+                                                               std::string_view section) {
+  std::vector<std::pair<std::string, std::string>> values;
+  const SectionRange range = FindSection(content, section);
+  if (!range.found)
+    return values;
+  // Names compare without letter case: remember each in upper case, so a later duplicate costs
+  // one look-up instead of a walk over every name before it.
+  std::unordered_set<std::string> seen;
+  std::size_t pos = range.begin;
+  while (pos < range.end) {
+    const Line line = NextLine(content, pos);
+    pos = line.next;
+    if (line.kind != Kind::Key)
+      continue;
+    std::string upper(line.name);
+    for (char& c : upper)
+      c = static_cast<char>(Cp1250UpperCase(static_cast<unsigned char>(c)));
+    if (seen.insert(std::move(upper)).second)
+      values.emplace_back(std::string(line.name), ValueOf(line.value, kMaxValueLength + 1));
+  }
+  return values;
 }
 
 std::vector<std::string> SectionNames(std::string_view content) {
@@ -554,18 +579,7 @@ std::vector<std::string> TIniFile::ReadSection(std::string_view section) const {
 }
 
 std::vector<std::pair<std::string, std::string>> TIniFile::ReadSectionValues(std::string_view section) const {
-  std::string text = ReadText(fileName_);
-  const std::vector<std::string> keys = ini::SectionKeys(text, section);
-  const ini::SectionReader reader(std::move(text), section);
-  std::vector<std::pair<std::string, std::string>> values;
-  for (const std::string& key : keys) {
-    bool seen = false;
-    for (const auto& entry : values)
-      seen = seen || ini::SameName(entry.first, key);
-    if (!seen)
-      values.emplace_back(key, reader.ReadString(key, ""));
-  }
-  return values;
+  return ini::SectionValues(ReadText(fileName_), section);
 }
 
 ini::SectionReader TIniFile::ReadSectionSnapshot(std::string_view section) const {

@@ -30,6 +30,11 @@ std::string SetValue(std::string_view content, std::string_view section, std::st
 std::string DeleteKey(std::string_view content, std::string_view section, std::string_view key);
 std::string EraseSection(std::string_view content, std::string_view section);
 
+// One (key, value) pair per distinct key of the first matching section, in order of first
+// appearance, values as FindValue gives them; one pass over the section.
+std::vector<std::pair<std::string, std::string>> SectionValues(std::string_view content,
+                                                               std::string_view section);
+
 // Key names of the first matching section (duplicates included); all section names.
 std::vector<std::string> SectionKeys(std::string_view content, std::string_view section);
 std::vector<std::string> SectionNames(std::string_view content);

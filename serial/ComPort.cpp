@@ -46,6 +46,10 @@ void TCommThread::SetQueueSizes(std::uint32_t in, std::uint32_t out) {
   device_->SetQueueSizes(in, out);
 }
 
+void TCommThread::ResetEvents() {
+  device_->ResetEvents();
+}
+
 void TCommThread::AttachHandlers(TReceiveHandler receive, TStatusHandler status) {
   receiveHandler_ = std::move(receive);
   statusHandler_ = std::move(status);
@@ -85,7 +89,10 @@ void TCommThread::CloseDevice() {
   if (deviceClosed_)
     return;
   deviceClosed_ = true;
-  DrainOutputBounded(*device_, baud_);
+  const bool drained = DrainOutputBounded(*device_, baud_);
+  // A device that hung up takes no query; its queue count may read empty while nothing left.
+  std::uint32_t queued = 0;
+  outputDelivered_ = drained && device_->QueryAndClearErrors(queued);
   device_->Close();
 }
 
@@ -103,12 +110,15 @@ void TCommThread::SetModemLine(TModemLine line, bool on) {
 }
 
 void TCommThread::Execute() {
+  // Best effort: where the system does not allow it the thread runs at normal priority.
+  SetCallingThreadPriority(TThreadPriority::tpAboveNormal);
   try {
     while (!terminate_.load()) {
       const std::uint32_t modem = device_->ModemStatus();
       std::uint32_t mask = 0;
       const TWaitResult result = device_->WaitForEvents(mask);
       if (result == TWaitResult::wrStop) {
+        SetCallingThreadPriority(TThreadPriority::tpLowest);
         terminate_.store(true);
         break;
       }
@@ -170,6 +180,7 @@ TComPort::~TComPort() {
 void TComPort::Open() {
   if (active_)
     return;
+  transmitFailed_ = false;
   std::shared_ptr<TCommThread> thread;
   try {
     thread = TCommThread::Create(PortDevicePath(Port), opener_, handOff_);
@@ -182,6 +193,7 @@ void TComPort::Open() {
                          [this](std::uint32_t mask, std::uint32_t modem) { StatusHandler(mask, modem); });
   thread->ApplyLineSettings(Baud, DataBits, Parity, StopBits);
   thread->SetQueueSizes(WinQSizeIn, WinQSizeOut);
+  thread->ResetEvents();
   active_ = true;
   try {
     thread->Start();
@@ -208,14 +220,15 @@ void TComPort::Close() {
   thread->AttachHandlers(nullptr, nullptr);
   thread->StopRequest();
   thread->WaitForEndAndClose();
+  transmitFailed_ = transmitFailed_ || !thread->OutputDelivered();
   thread.reset();
   if (auto onClose = OnPortClose)
     onClose(*this);
 }
 
 void TComPort::SendString(const std::string& S) {
-  if (active_ && thread_)
-    thread_->Write(S.data(), S.size());
+  if (active_ && thread_ && thread_->Write(S.data(), S.size()) != static_cast<long>(S.size()))
+    transmitFailed_ = true;
 }
 
 void TComPort::SetDTR(bool State) {

@@ -62,6 +62,8 @@ public:
   // The device's own refusals are ignored: the line then keeps its provisional settings.
   void ApplyLineSettings(std::uint32_t baud, std::uint8_t dataBits, int parity, int stopBits);
   void SetQueueSizes(std::uint32_t in, std::uint32_t out);
+  // The device's events count from here (see TComDevice::ResetEvents).
+  void ResetEvents();
   void AttachHandlers(TReceiveHandler receive, TStatusHandler status);
   // Starts the loop; throws EComThreadError when no thread can be created.
   void Start();
@@ -70,6 +72,10 @@ public:
   // Waits for the loop's end while serving hand-offs; then drains the output (bounded) and closes
   // the device. Returns at once, closing the device, when called inside this thread's own dispatch.
   void WaitForEndAndClose();
+
+  // False when the closing drain could not send everything within its bound, or the device was
+  // gone (hung up, unplugged) by then: what was written may not have left.
+  bool OutputDelivered() const { return outputDelivered_; }
 
   long Write(const char* data, std::size_t size);
   long Read(char* data, std::size_t size);
@@ -90,6 +96,7 @@ private:
   std::atomic<bool> ended_{false};
   std::uint32_t baud_ = 9600; // the speed in force, for the bound of the closing drain
   bool deviceClosed_ = false;
+  bool outputDelivered_ = true;
   int inDispatch_ = 0;
   // Written by the loop only while no dispatch runs; read by the dispatch while the loop waits.
   std::uint32_t eventMask_ = 0;
@@ -141,6 +148,11 @@ public:
   void SetDTR(bool State);
   void SetRTS(bool State);
 
+  // True when, since the last Open, a write failed or was cut short, or Close could not send the
+  // output within its bound or found the device gone (hung up, unplugged): the bytes written may
+  // not all have reached the line.
+  bool TransmitFailed() const { return transmitFailed_; }
+
   // Bytes received in rmTERM mode that are not delivered yet (at most kMaxPendingReceive).
   const std::string& PendingReceive() const { return pending_; }
   const THandOff& HandOff() const { return handOff_; }
@@ -152,6 +164,7 @@ private:
   THandOff handOff_;
   TDeviceOpener opener_;
   bool active_ = false;
+  bool transmitFailed_ = false;
   std::shared_ptr<TCommThread> thread_;
   std::string terminator_ = "\r\n";
   std::string pending_;

@@ -76,6 +76,10 @@ public:
   virtual std::uint32_t ModemStatus() = 0;
   // Blocks until events are ready or the stop request comes; fills `mask` with EV_* bits.
   virtual TWaitResult WaitForEvents(std::uint32_t& mask) = 0;
+  // Forgets what happened so far: later waits report only changes from now on (modem lines and
+  // line errors compared with their state now). Open calls it once the lines are set, so lowering
+  // DTR and RTS at the opening is no event (a loop-back plug would echo it on DSR and CTS).
+  virtual void ResetEvents() {}
   // Makes the current and every later WaitForEvents return wrStop. Never lost, even when it comes
   // before the first wait.
   virtual void RequestStop() = 0;
@@ -90,6 +94,14 @@ using TComDevicePtr = std::shared_ptr<TComDevice>;
 // parity, one stop bit, binary), both directions purged and DTR and RTS low. Returns null and
 // describes the reason in `error` when the device cannot be opened.
 using TDeviceOpener = std::function<TComDevicePtr(const std::string& path, std::string& error)>;
+
+// Priorities of the reader thread: one step above normal while it waits for events, the lowest
+// once it has been told to stop.
+enum class TThreadPriority { tpAboveNormal, tpLowest };
+
+// Sets the calling thread's priority, best effort: false, and nothing changed, where the system
+// does not allow it (raising usually needs a privilege).
+bool SetCallingThreadPriority(TThreadPriority priority);
 
 // The platform's back-end.
 TComDevicePtr OpenComDevice(const std::string& path, std::string& error);

@@ -2,6 +2,7 @@
 // flock), poll() on the device and an eventfd for the stop request, modem lines and line errors
 // sampled while waiting.
 #include "comdevice.h"
+#include "comspeed_posix.h"
 
 #include <atomic>
 #include <cerrno>
@@ -14,6 +15,7 @@
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -102,9 +104,9 @@ speed_t SpeedFor(std::uint32_t baud, bool& ok) {
 
 class TPosixComDevice final : public TComDevice {
 public:
-  TPosixComDevice(int fd, int stopFd) : fd_(fd), stopFd_(stopFd) {
-    modemBits_ = SampleModemBits(modemSupported_);
-    errorCount_ = SampleErrorCount(countersSupported_);
+  TPosixComDevice(int fd, int stopFd, bool exclusiveSet)
+      : fd_(fd), stopFd_(stopFd), exclusiveSet_(exclusiveSet) {
+    ResetEvents();
   }
   ~TPosixComDevice() override {
     Close();
@@ -117,9 +119,12 @@ public:
     termios t{};
     if (::tcgetattr(fd_, &t) != 0)
       return false;
-    bool speedOk = false;
-    const speed_t speed = SpeedFor(s.Baud, speedOk);
-    if (!speedOk)
+    const termios before = t;
+    // A speed without a termios constant (14400, 28800, 56000 ...) goes through the kernel's
+    // arbitrary-rate interface once the rest is set; 0 would hang the line up.
+    bool standardSpeed = false;
+    const speed_t speed = SpeedFor(s.Baud, standardSpeed);
+    if (s.Baud == 0)
       return false;
     ::cfmakeraw(&t);
     t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK | PARMRK | ISTRIP);
@@ -179,10 +184,17 @@ public:
     }
     t.c_cc[VMIN] = 0;
     t.c_cc[VTIME] = 0;
-    ::cfsetispeed(&t, speed);
-    ::cfsetospeed(&t, speed);
+    t.c_cflag &= ~static_cast<tcflag_t>(CIBAUD); // the input speed follows the output speed
+    if (standardSpeed) {
+      ::cfsetispeed(&t, speed);
+      ::cfsetospeed(&t, speed);
+    }
     if (::tcsetattr(fd_, TCSANOW, &t) != 0)
       return false;
+    if (!standardSpeed && !SetArbitrarySpeed(fd_, s.Baud)) {
+      ::tcsetattr(fd_, TCSANOW, &before);
+      return false;
+    }
     baud_ = s.Baud;
     return true;
   }
@@ -319,6 +331,11 @@ public:
     }
   }
 
+  void ResetEvents() override {
+    modemBits_ = SampleModemBits(modemSupported_);
+    errorCount_ = SampleErrorCount(countersSupported_);
+  }
+
   void RequestStop() override {
     const std::uint64_t one = 1;
     [[maybe_unused]] const ssize_t n = ::write(stopFd_, &one, sizeof one);
@@ -327,7 +344,9 @@ public:
   void Close() override {
     if (fd_ < 0)
       return;
-    ::ioctl(fd_, TIOCNXCL);
+    // Only an exclusivity this opening set is ours to clear.
+    if (exclusiveSet_)
+      ::ioctl(fd_, TIOCNXCL);
     ::flock(fd_, LOCK_UN);
     ::close(fd_);
     fd_ = -1;
@@ -399,6 +418,7 @@ private:
 
   int fd_;
   const int stopFd_;
+  const bool exclusiveSet_;   // this opening set TIOCEXCL
   std::uint32_t baud_ = 9600; // the line's speed, for the bound of a blocked write
   // Reader-thread state (and the constructor's).
   bool gone_ = false;
@@ -409,6 +429,17 @@ private:
 };
 
 } // namespace
+
+bool SetCallingThreadPriority(TThreadPriority priority) {
+  // Linux keeps a nice value per thread; one step above normal needs a privilege or RLIMIT_NICE.
+  const auto thread = static_cast<id_t>(::gettid());
+  errno = 0;
+  const int normal = ::getpriority(PRIO_PROCESS, 0);
+  if (normal == -1 && errno != 0)
+    return false;
+  const int nice = priority == TThreadPriority::tpAboveNormal ? normal - 1 : 19;
+  return ::setpriority(PRIO_PROCESS, thread, nice) == 0;
+}
 
 TComDevicePtr OpenComDevice(const std::string& path, std::string& error) {
   if (path.empty()) {
@@ -430,19 +461,25 @@ TComDevicePtr OpenComDevice(const std::string& path, std::string& error) {
     return fail("not a serial device");
   // flock stops a second opener for everyone (TIOCEXCL lets root through) and closes the race
   // between two openers that TIOCEXCL alone has.
+  // Root passes another program's TIOCEXCL at open(); that port is busy all the same.
+  int heldExclusively = 0;
+  if (::ioctl(fd, TIOCGEXCL, &heldExclusively) == 0 && heldExclusively != 0)
+    return fail("in use");
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
     return fail("in use");
-  if (::ioctl(fd, TIOCEXCL) != 0 && !Unsupported(errno)) {
+  bool exclusiveSet = ::ioctl(fd, TIOCEXCL) == 0;
+  if (!exclusiveSet && !Unsupported(errno)) {
     ::flock(fd, LOCK_UN);
     return fail("cannot be made exclusive");
   }
   const int stopFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (stopFd < 0) {
-    ::ioctl(fd, TIOCNXCL);
+    if (exclusiveSet)
+      ::ioctl(fd, TIOCNXCL);
     ::flock(fd, LOCK_UN);
     return fail("no stop descriptor");
   }
-  auto device = std::make_shared<TPosixComDevice>(fd, stopFd);
+  auto device = std::make_shared<TPosixComDevice>(fd, stopFd, exclusiveSet);
   // Provisional line: 9600 8E1, binary, HUPCL off.
   device->SetLine(TLineSettings{9600, 8, 2, 0});
   device->Purge();

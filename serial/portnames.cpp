@@ -9,16 +9,22 @@ namespace rv58 {
 
 namespace {
 
-struct Family {
-  std::string_view prefix;
-  int first; // port number of <prefix>0
-};
-constexpr std::array<Family, 3> kFamilies = {{{"/dev/ttyS", 1}, {"/dev/ttyUSB", 33}, {"/dev/ttyACM", 65}}};
-constexpr int kFamilySize = 32;
-
 std::vector<TExplicitPort>& ExplicitStore() {
   static std::vector<TExplicitPort> store;
   return store;
+}
+
+TPortSystem& SystemStore() {
+  static TPortSystem system;
+  return system;
+}
+
+std::vector<std::string> PathsOf(const std::vector<TPortDevice>& devices) {
+  std::vector<std::string> paths;
+  paths.reserve(devices.size());
+  for (const auto& device : devices)
+    paths.push_back(device.path);
+  return paths;
 }
 
 } // namespace
@@ -33,30 +39,6 @@ std::optional<int> PortNumber(std::string_view name) {
   if (!number || *number < 1 || *number > kMaxPortNumber)
     return std::nullopt;
   return *number;
-}
-
-std::optional<int> DefaultPortNumber(std::string_view devicePath) {
-  for (const auto& family : kFamilies) {
-    if (!devicePath.starts_with(family.prefix))
-      continue;
-    const auto digits = devicePath.substr(family.prefix.size());
-    // Plain decimal only: "ttyS01" is not the kernel's name of any device.
-    if (digits.empty() || digits.size() > 2 || (digits.size() > 1 && digits[0] == '0') ||
-        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
-      return std::nullopt;
-    const int n = std::stoi(std::string(digits));
-    if (n >= kFamilySize)
-      return std::nullopt;
-    return family.first + n;
-  }
-  return std::nullopt;
-}
-
-std::string DefaultDevicePath(int number) {
-  for (const auto& family : kFamilies)
-    if (number >= family.first && number < family.first + kFamilySize)
-      return std::string(family.prefix) + std::to_string(number - family.first);
-  return {};
 }
 
 std::vector<TExplicitPort> ParseExplicitPorts(const TIniPairs& pairs) {
@@ -166,14 +148,97 @@ std::string PortDevicePath(std::string_view portOrPath) {
   const auto number = PortNumber(portOrPath);
   if (!number)
     return std::string(portOrPath);
-  const TPortSystem& sys = ThisPortSystem();
-  // The hardware list matters only for the numbers handed out in order.
-  std::vector<std::string> devices;
-  if (*number >= kFirstOtherPortNumber) {
-    for (const auto& device : ListSysfsDevices(sys))
-      devices.push_back(device.path);
+  return TPortTable(ThisPortSystem(), ExplicitPorts()).PathOf(*number);
+}
+
+const TPortSystem& ThisPortSystem() {
+  return SystemStore();
+}
+
+void SetThisPortSystem(const TPortSystem& sys) {
+  SystemStore() = sys;
+}
+
+TPortTable::TPortTable(const TPortSystem& sys, const std::vector<TExplicitPort>& explicitPorts) {
+  std::array<std::optional<TPortDevice>, kMaxPortNumber + 1> found;
+  bool any = false;
+  // The first source that finds a number describes it.
+  auto take = [&](std::optional<int> number, const TPortDevice& device) {
+    if (!number) {
+      unnumbered_.push_back(device);
+      return;
+    }
+    auto& slot = found[static_cast<std::size_t>(*number)];
+    if (!slot)
+      slot = device;
+    any = true;
+  };
+
+  bool readable = true;
+  const std::vector<TPortDevice> hardware = ListHardwarePorts(sys, &readable);
+  names_ = TPortNameTable(sys, explicitPorts, PathsOf(hardware));
+  for (const auto& device : hardware)
+    take(names_.NumberOf(device.path), device);
+
+  for (const auto& entry : explicitPorts) {
+    // Listed when its path exists and the entry names the device (a second entry for the same
+    // device owns its number but does not list the device twice).
+    if (!names_.IsExplicit(entry.number) || names_.PathOf(entry.number) != entry.path ||
+        names_.NumberOf(entry.path) != entry.number || !ResolvePath(sys.root, entry.path))
+      continue;
+    TPortDevice device;
+    device.path = entry.path;
+    device.description = entry.path;
+    take(entry.number, device);
   }
-  return TPortNameTable(sys, ExplicitPorts(), devices).PathOf(*number);
+
+  // A machine whose hardware list could be read and is empty has no port; its device nodes are
+  // the empty slots the list leaves out.
+  if (!any && !readable) {
+    const std::vector<TPortDevice> nodes = ListDeviceNodes(sys);
+    names_ = TPortNameTable(sys, explicitPorts, PathsOf(nodes));
+    for (const auto& node : nodes)
+      take(names_.NumberOf(node.path), node);
+  }
+
+  for (int number = 1; number <= kMaxPortNumber; ++number)
+    if (auto& slot = found[static_cast<std::size_t>(number)])
+      ports_.push_back({number, std::move(*slot)});
+}
+
+bool NaturalLess(const std::string& a, const std::string& b) {
+  std::size_t i = 0, j = 0;
+  auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+  while (i < a.size() && j < b.size()) {
+    if (isDigit(a[i]) && isDigit(b[j])) {
+      std::size_t ei = i, ej = j;
+      while (ei < a.size() && isDigit(a[ei]))
+        ++ei;
+      while (ej < b.size() && isDigit(b[ej]))
+        ++ej;
+      // Compare by value: strip leading zeros, then longer is larger, then digit by digit.
+      std::size_t si = i, sj = j;
+      while (si + 1 < ei && a[si] == '0')
+        ++si;
+      while (sj + 1 < ej && b[sj] == '0')
+        ++sj;
+      if (ei - si != ej - sj)
+        return ei - si < ej - sj;
+      const int c = a.compare(si, ei - si, b, sj, ej - sj);
+      if (c != 0)
+        return c < 0;
+      i = ei;
+      j = ej;
+    } else {
+      if (a[i] != b[j])
+        return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]);
+      ++i;
+      ++j;
+    }
+  }
+  if ((a.size() - i) != (b.size() - j))
+    return a.size() - i < b.size() - j;
+  return a < b; // equal by value ("ttyS01" and "ttyS1"): keep a strict order
 }
 
 } // namespace rv58

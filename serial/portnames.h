@@ -1,12 +1,13 @@
 #pragma once
 
-// Port names on Linux. The window, settings files and preferences keep "COM1" ... "COM256"; each
-// stands for a device path:
+// The port table: which device every port name "COM1" ... "COM256" stands for, and which ports
+// the machine has. One policy over the platform's sources (portsources.h), used alike by the
+// port detection, by TComPort when it opens a name, by rv58ctl and by the port-details window,
+// so a name means the same device everywhere:
 //   1. explicit entries of the preferences file's "Ports" section (COM3=/dev/serial/by-id/...),
-//   2. fixed defaults that depend only on the device's own name: ttyS<n> is COM<n+1>,
-//      ttyUSB<n> COM<n+33>, ttyACM<n> COM<n+65>,
-//   3. other serial hardware (and a default device whose number an explicit entry owns) from
-//      COM97 upward in the natural order of the device paths.
+//   2. the platform's fixed default numbers, which depend only on the device's own name,
+//   3. other devices (and a default device whose number an explicit entry owns) from the
+//      platform's first free number upward, in the natural order of the device paths.
 // A number owned by an explicit entry is never given to another device, and a device named
 // explicitly does not keep a second number.
 
@@ -23,18 +24,10 @@
 namespace rv58 {
 
 inline constexpr int kMaxPortNumber = 256;
-inline constexpr int kFirstOtherPortNumber = 97;
 
 // The number of a port name "COM1" ... "COM256" (prefix in any letter case, the number through
 // the shared integer conversion), or nothing when the text is not a port name.
 std::optional<int> PortNumber(std::string_view name);
-
-// The fixed default number of a device path (/dev/ttyS0 is 1, /dev/ttyUSB0 33, /dev/ttyACM0 65),
-// or nothing for other devices.
-std::optional<int> DefaultPortNumber(std::string_view devicePath);
-
-// The device path of a fixed default number (1 is /dev/ttyS0), or empty above 96.
-std::string DefaultDevicePath(int number);
 
 // One "Ports" entry: a port number and the device path its value names.
 struct TExplicitPort {
@@ -51,6 +44,7 @@ std::vector<TExplicitPort> ParseExplicitPorts(const TIniPairs& pairs);
 // Which device every port number stands for.
 class TPortNameTable {
 public:
+  TPortNameTable() = default; // no entries, no devices
   // `devices`: the serial hardware found on the system (device paths). Explicit paths and device
   // paths are compared after following symbolic links below the system's root.
   TPortNameTable(const TPortSystem& sys, const std::vector<TExplicitPort>& explicitPorts,
@@ -76,6 +70,38 @@ private:
   mutable std::unordered_map<std::string, std::string> identities_; // path -> identity, resolved once
 };
 
+// One port the table lists: its number and the device, described by the first source that found it.
+struct TListedPort {
+  int number = 0;
+  TPortDevice device;
+};
+
+// The machine's ports. The sources, in order of preference: 1. the serial hardware, 2. the
+// explicit entries whose paths exist, 3. the device nodes, asked only when the hardware cannot
+// be read at all (a container without sysfs) and 1 and 2 found nothing; a machine whose hardware
+// list is empty has no port. A device that two sources find keeps the first one's description.
+// The names are numbered over the devices of the sources that were used.
+class TPortTable {
+public:
+  TPortTable(const TPortSystem& sys, const std::vector<TExplicitPort>& explicitPorts);
+
+  // The ports found, in ascending order of their numbers.
+  const std::vector<TListedPort>& Ports() const { return ports_; }
+  // Devices found that got no number (all numbers taken), in the order found.
+  const std::vector<TPortDevice>& Unnumbered() const { return unnumbered_; }
+  // The device a port number stands for, empty when none (see TPortNameTable::PathOf).
+  std::string PathOf(int number) const { return names_.PathOf(number); }
+
+private:
+  std::vector<TListedPort> ports_;
+  std::vector<TPortDevice> unnumbered_;
+  TPortNameTable names_;
+};
+
+// The system the program's port table reads: this machine's unless replaced (tests, tools).
+const TPortSystem& ThisPortSystem();
+void SetThisPortSystem(const TPortSystem& sys);
+
 // The explicit entries the program uses, loaded from the preferences file.
 void SetExplicitPorts(const TIniPairs& pairs);
 const std::vector<TExplicitPort>& ExplicitPorts();
@@ -88,8 +114,9 @@ void LoadPortsSection(const std::string& iniPath);
 // when none was loaded.
 void ReloadPortsSection();
 
-// The device path a port name stands for on this machine, or the text unchanged when it is not
-// a port name (a device path given directly). Empty when a port name maps to no device.
+// The device path a port name stands for in the port table of this machine, or the text
+// unchanged when it is not a port name (a device path given directly). Empty when a port name
+// maps to no device.
 std::string PortDevicePath(std::string_view portOrPath);
 
 } // namespace rv58

@@ -1,12 +1,15 @@
 #pragma once
 
-// The platform's port sources: where the serial devices of the machine are found and how they
-// are described. Every source reads below a root folder, "/" in the program, so that a test can
-// lay out a fake system in a temporary folder.
+// The platform's port sources: where the serial devices of the machine are found, how they are
+// described and which port number a device has by default. One file per platform implements
+// them (portsources_posix.cpp, portsources_win.cpp); the policy over them (order of the sources,
+// first wins, numbering) is the port table of portnames.h. Every source reads below a root
+// folder, "/" in the program, so that a test can lay out a fake system in a temporary folder.
+// No source ever opens a device.
 
-#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace rv58 {
@@ -28,31 +31,31 @@ struct TPortDevice {
 // The system the sources look at.
 struct TPortSystem {
   std::string root = "/";
-  // The UART type (TIOCGSERIAL) of the device node at this full path, or nothing when it cannot
-  // be asked. Used only for a serial-core port whose "type" attribute cannot be read.
-  std::function<std::optional<int>(const std::string& fullPath)> probeUartType;
-  // Source 3 takes character devices only; a fake tree in a test may use plain files.
+  // The device-node source takes character devices only; a fake tree in a test may use plain files.
   bool requireCharDevices = true;
 };
 
-// The system of this machine: root "/", the real TIOCGSERIAL probe.
-const TPortSystem& ThisPortSystem();
+// Source 1: the serial hardware the system's device registry knows, empty slots left out, in the
+// natural order of the device names. `readable` tells whether that registry could be read at
+// all; only when it cannot is the device-node source asked.
+std::vector<TPortDevice> ListHardwarePorts(const TPortSystem& sys, bool* readable = nullptr);
 
-// Source 1: real serial hardware in <root>/sys/class/tty (phantom 8250 slots left out), in the
-// natural order of the names. `readable` tells whether the class folder could be read at all.
-std::vector<TPortDevice> ListSysfsDevices(const TPortSystem& sys, bool* readable = nullptr);
-
-// Source 3: the device nodes ttyS*, ttyUSB* and ttyACM* in <root>/dev, natural order; the
-// description is the device path.
+// Source 3: the device nodes of serial ports, natural order; the description is the device path.
 std::vector<TPortDevice> ListDeviceNodes(const TPortSystem& sys);
 
 // The canonical form of `path` seen from inside `root` (symbolic links followed; a link with an
 // absolute target stays inside the root), or nothing when the path does not exist there.
 std::optional<std::string> ResolvePath(const std::string& root, const std::string& path);
 
-// Asks the device at this full path for its UART type without disturbing its lines; nothing when
-// it cannot be opened or is not a serial-core device.
-std::optional<int> ProbeUartType(const std::string& fullPath);
+// The fixed default number of a device path, which depends on the device's own name only, or
+// nothing for devices without one.
+std::optional<int> DefaultPortNumber(std::string_view devicePath);
+
+// The device path of a fixed default number, or empty for a number that has none.
+std::string DefaultDevicePath(int number);
+
+// The numbers from this one upward are free for devices without a default number.
+extern const int kFirstOtherPortNumber;
 
 // "ttyUSB2" before "ttyUSB10": runs of digits compare by value.
 bool NaturalLess(const std::string& a, const std::string& b);

@@ -1,4 +1,5 @@
-// Port sources on Linux: sysfs for the hardware, /dev for the fallback.
+// Port sources on Linux: sysfs for the hardware, /dev for the fallback, and the fixed numbers of
+// the kernel's serial device names.
 #include "portsources.h"
 
 #include "strconv.h"
@@ -14,14 +15,20 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <iconv.h>
-#include <linux/serial.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace rv58 {
 
 namespace {
+
+// ttyS<n> is COM<n+1>, ttyUSB<n> COM<n+33>, ttyACM<n> COM<n+65>: 32 numbers per family.
+struct Family {
+  std::string_view prefix;
+  int first; // port number of <prefix>0
+};
+constexpr std::array<Family, 3> kFamilies = {{{"/dev/ttyS", 1}, {"/dev/ttyUSB", 33}, {"/dev/ttyACM", 65}}};
+constexpr int kFamilySize = 32;
 
 std::string RootPrefix(const std::string& root) {
   std::string prefix = root;
@@ -239,57 +246,30 @@ std::vector<std::string> SortedEntries(const std::string& folder, bool* readable
 
 } // namespace
 
-bool NaturalLess(const std::string& a, const std::string& b) {
-  std::size_t i = 0, j = 0;
-  auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
-  while (i < a.size() && j < b.size()) {
-    if (isDigit(a[i]) && isDigit(b[j])) {
-      std::size_t ei = i, ej = j;
-      while (ei < a.size() && isDigit(a[ei]))
-        ++ei;
-      while (ej < b.size() && isDigit(b[ej]))
-        ++ej;
-      // Compare by value: strip leading zeros, then longer is larger, then digit by digit.
-      std::size_t si = i, sj = j;
-      while (si + 1 < ei && a[si] == '0')
-        ++si;
-      while (sj + 1 < ej && b[sj] == '0')
-        ++sj;
-      if (ei - si != ej - sj)
-        return ei - si < ej - sj;
-      const int c = a.compare(si, ei - si, b, sj, ej - sj);
-      if (c != 0)
-        return c < 0;
-      i = ei;
-      j = ej;
-    } else {
-      if (a[i] != b[j])
-        return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]);
-      ++i;
-      ++j;
-    }
+const int kFirstOtherPortNumber = 97;
+
+std::optional<int> DefaultPortNumber(std::string_view devicePath) {
+  for (const auto& family : kFamilies) {
+    if (!devicePath.starts_with(family.prefix))
+      continue;
+    const auto digits = devicePath.substr(family.prefix.size());
+    // Plain decimal only: "ttyS01" is not the kernel's name of any device.
+    if (digits.empty() || digits.size() > 2 || (digits.size() > 1 && digits[0] == '0') ||
+        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+      return std::nullopt;
+    const int n = std::stoi(std::string(digits));
+    if (n >= kFamilySize)
+      return std::nullopt;
+    return family.first + n;
   }
-  if ((a.size() - i) != (b.size() - j))
-    return a.size() - i < b.size() - j;
-  return a < b; // equal by value ("ttyS01" and "ttyS1"): keep a strict order
+  return std::nullopt;
 }
 
-std::optional<int> ProbeUartType(const std::string& fullPath) {
-  // Read-only and non-blocking; only the serial-core fallback ever gets here.
-  const int fd = ::open(fullPath.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0)
-    return std::nullopt;
-  serial_struct info{};
-  const int rc = ::ioctl(fd, TIOCGSERIAL, &info);
-  ::close(fd);
-  if (rc != 0)
-    return std::nullopt;
-  return info.type;
-}
-
-const TPortSystem& ThisPortSystem() {
-  static const TPortSystem system{"/", ProbeUartType, true};
-  return system;
+std::string DefaultDevicePath(int number) {
+  for (const auto& family : kFamilies)
+    if (number >= family.first && number < family.first + kFamilySize)
+      return std::string(family.prefix) + std::to_string(number - family.first);
+  return {};
 }
 
 std::optional<std::string> ResolvePath(const std::string& root, const std::string& path) {
@@ -352,7 +332,7 @@ std::optional<std::string> ResolvePath(const std::string& root, const std::strin
   return result.empty() ? std::string("/") : result;
 }
 
-std::vector<TPortDevice> ListSysfsDevices(const TPortSystem& sys, bool* readable) {
+std::vector<TPortDevice> ListHardwarePorts(const TPortSystem& sys, bool* readable) {
   const std::string prefix = RootPrefix(sys.root);
   const std::string classDir = prefix + "/sys/class/tty";
   const std::string sysDevices = prefix + "/sys/devices";
@@ -369,17 +349,14 @@ std::vector<TPortDevice> ListSysfsDevices(const TPortSystem& sys, bool* readable
     const std::string devicePath = "/dev/" + DevNameOf(ttyDir, name);
 
     // A serial-core port reports its UART type; 0 is a slot the 8250 driver reserves without a
-    // UART behind it. The type, not the bus or the driver, tells: those changed in 2023.
+    // UART behind it. The type, not the bus or the driver, tells: those changed in 2023. A port
+    // whose type cannot be read is listed: asking the device itself would mean opening it, and
+    // an open and close can move a real UART's modem lines and hang up what is on the line.
     std::optional<int> uartType;
-    const std::string typeFile = ttyDir + "/type";
-    if (Exists(typeFile)) {
-      if (const auto text = ReadAttribute(typeFile))
-        uartType = TryStrToInt(*text);
-      if (!uartType && sys.probeUartType)
-        uartType = sys.probeUartType(prefix + devicePath);
-      if (uartType && *uartType == 0)
-        continue;
-    }
+    if (const auto text = ReadAttribute(ttyDir + "/type"))
+      uartType = TryStrToInt(*text);
+    if (uartType && *uartType == 0)
+      continue;
     TPortDevice device;
     device.path = devicePath;
     DescribeDevice(device, ttyDir, *deviceDir, uartType, sysDevices);

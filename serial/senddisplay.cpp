@@ -34,8 +34,8 @@ private:
 
 } // namespace
 
-bool SendToDisplay(TComPort& port, const std::string& portName, std::uint32_t baud, bool pulseDtr,
-                   const std::string& message, const TSendHooks& hooks) {
+TSendResult SendToDisplay(TComPort& port, const std::string& portName, std::uint32_t baud, bool pulseDtr,
+                          const std::string& message, const TSendHooks& hooks) {
   auto sleep = [&](int ms) {
     if (hooks.Sleep)
       hooks.Sleep(ms);
@@ -57,7 +57,7 @@ bool SendToDisplay(TComPort& port, const std::string& portName, std::uint32_t ba
     // Whatever went wrong shows as a port that is not active.
   }
   if (!port.Active())
-    return false;
+    return srNOTOPEN;
 
   if (pulseDtr) {
     TBusyScope busy(hooks, false);
@@ -81,7 +81,7 @@ bool SendToDisplay(TComPort& port, const std::string& portName, std::uint32_t ba
       break;
     processMessages();
   }
-  return true;
+  return port.TransmitFailed() ? srFAILED : srSENT;
 }
 
 } // namespace rv58

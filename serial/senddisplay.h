@@ -19,11 +19,18 @@ struct TSendHooks {
   std::function<void(bool enabled)> EnableSendButtons; // the upload and display-test buttons
 };
 
+// How a transmission ended; the caller reports the last two.
+enum TSendResult : std::uint8_t {
+  srSENT,    // every byte was handed to the line and left within the closing drain
+  srNOTOPEN, // the port could not be opened: nothing was touched
+  srFAILED,  // a write failed or was cut short, the output did not drain, or the device hung up
+};
+
 // Sets Port and Baud, opens the port (failures while opening are swallowed); when it is not
-// active, returns false at once without touching anything else, and the caller reports it. Else
-// optionally pulses DTR (50 ms, then 2.5 s of silence), sends "<>", 10 ms later the message, waits
-// 100 ms, closes the port (which lets the output drain) and returns true.
-bool SendToDisplay(TComPort& port, const std::string& portName, std::uint32_t baud, bool pulseDtr,
-                   const std::string& message, const TSendHooks& hooks = {});
+// active, returns srNOTOPEN at once without touching anything else. Else optionally pulses DTR
+// (50 ms, then 2.5 s of silence), sends "<>", 10 ms later the message, waits 100 ms, closes the
+// port (which lets the output drain) and tells whether the bytes left.
+TSendResult SendToDisplay(TComPort& port, const std::string& portName, std::uint32_t baud, bool pulseDtr,
+                          const std::string& message, const TSendHooks& hooks = {});
 
 } // namespace rv58

@@ -28,14 +28,6 @@ private:
   int maxIndex_;
 };
 
-std::vector<std::string> PathsOf(const std::vector<TPortDevice>& devices) {
-  std::vector<std::string> paths;
-  paths.reserve(devices.size());
-  for (const auto& device : devices)
-    paths.push_back(device.path);
-  return paths;
-}
-
 } // namespace
 
 bool DetectPortsOn(const TPortSystem& sys, const std::vector<TExplicitPort>& explicitPorts,
@@ -48,27 +40,10 @@ bool DetectPortsOn(const TPortSystem& sys, const std::vector<TExplicitPort>& exp
     Ports[static_cast<std::size_t>(i)].Description.clear();
   TAcceptor acceptor(Ports, MaxIndex);
 
-  const auto hardware = ListSysfsDevices(sys);
-  const TPortNameTable names(sys, explicitPorts, PathsOf(hardware));
   bool found = false;
-  for (const auto& device : hardware)
-    found |= acceptor.Accept(names.NumberOf(device.path), device.description);
-
-  for (const auto& entry : explicitPorts) {
-    if (ResolvePath(sys.root, entry.path) && names.IsExplicit(entry.number) &&
-        names.PathOf(entry.number) == entry.path) {
-      // The first entry naming a device lists it; a second entry for the same device does not.
-      if (names.NumberOf(entry.path) == entry.number)
-        found |= acceptor.Accept(entry.number, entry.path);
-    }
-  }
-  if (found)
-    return true;
-
-  const auto nodes = ListDeviceNodes(sys);
-  const TPortNameTable nodeNames(sys, explicitPorts, PathsOf(nodes));
-  for (const auto& node : nodes)
-    found |= acceptor.Accept(nodeNames.NumberOf(node.path), node.description);
+  const TPortTable table(sys, explicitPorts);
+  for (const auto& port : table.Ports())
+    found |= acceptor.Accept(port.number, port.device.description);
   return found;
 }
 

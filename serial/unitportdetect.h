@@ -21,9 +21,8 @@ struct TDetectedPort {
 // The table the program lists from: index i is the port "COM" i + 1.
 extern std::array<TDetectedPort, kMaxPortNumber> DetectedPorts;
 
-// Clears entries 0 to MaxIndex, then fills descriptions from the sources in order of preference
-// (the first source that describes a number wins): 1. serial hardware, 2. the explicit "Ports"
-// entries whose paths exist, 3. the device nodes, asked only when 1 and 2 found nothing.
+// Clears entries 0 to MaxIndex, then fills the descriptions of the ports of the port table
+// (TPortTable: its sources in order of preference, the first that describes a number wins).
 // Numbers outside 1 to MaxIndex + 1 are ignored; MaxIndex is capped to the table's size.
 // Returns true when any source accepted a port number.
 bool DetectPorts(std::span<TDetectedPort> Ports, int MaxIndex);

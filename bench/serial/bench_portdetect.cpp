@@ -1,9 +1,11 @@
-// Port detection: a fake machine with 64 serial devices, and this machine (read-only: the UART
-// probe is replaced so that no device is ever opened).
+// Port detection: a fake machine with 64 serial devices, this machine (the sources never open a
+// device), and a large "Ports" section of the preferences file.
 #include "../../tests/serial/portdetect_faketree.h"
 #include "unitportdetect.h"
 
 #include <benchmark/benchmark.h>
+
+#include <fstream>
 
 namespace {
 
@@ -50,7 +52,7 @@ void BM_DetectPorts_FakeTree64(benchmark::State& state) {
 BENCHMARK(BM_DetectPorts_FakeTree64)->Unit(benchmark::kMicrosecond);
 
 void BM_DetectPorts_ThisMachine(benchmark::State& state) {
-  rv58::TPortSystem sys; // root "/", no probe: never opens a device
+  rv58::TPortSystem sys; // root "/"
   std::array<rv58::TDetectedPort, rv58::kMaxPortNumber> table;
   for (auto _ : state) {
     rv58::DetectPortsOn(sys, {}, table, 255);
@@ -62,6 +64,27 @@ void BM_DetectPorts_ThisMachine(benchmark::State& state) {
   state.counters["ports"] = found;
 }
 BENCHMARK(BM_DetectPorts_ThisMachine)->Unit(benchmark::kMicrosecond);
+
+// A preferences file whose "Ports" section holds n keys (a few port names among much else), read
+// as at every start, every refresh and every rv58ctl command.
+void BM_LoadPortsSection(benchmark::State& state) {
+  FakeSystem folder;
+  const std::string ini = folder.Root() + "/rv58led.ini";
+  {
+    std::ofstream out(ini, std::ios::binary);
+    out << "[FormPos]\r\nLeft=10\r\n[Ports]\r\n";
+    for (int i = 0; i < state.range(0); ++i)
+      out << (i % 100 == 0 ? "COM" + std::to_string(i / 100 + 1) : "key" + std::to_string(i)) << "=/dev/pts/"
+          << i << "\r\n";
+    out << "[RV5]\r\nbd=9600\r\n";
+  }
+  for (auto _ : state) {
+    rv58::LoadPortsSection(ini);
+    benchmark::DoNotOptimize(rv58::ExplicitPorts().data());
+  }
+  state.counters["entries"] = static_cast<double>(rv58::ExplicitPorts().size());
+}
+BENCHMARK(BM_LoadPortsSection)->Arg(2000)->Arg(20000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

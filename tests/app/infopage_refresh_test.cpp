@@ -107,6 +107,11 @@ TEST_F(InfoPageRefresh, NoPortsLeavesBothListsEmptyWithoutSelection) {
   ASSERT_EQ(form->Comport_up->count(), 1);
 
   Unplug("ttyS0");
+  // What stays: the 8250 driver's empty slots and their device nodes, which are no ports.
+  for (int line = 0; line < 4; ++line) {
+    fake.Serial8250Slot(line, 0);
+    fake.Node("ttyS" + std::to_string(line));
+  }
   Refresh(*form);
   EXPECT_EQ(form->Comport_up->count(), 0);
   EXPECT_EQ(form->Comport_up->currentIndex(), -1);

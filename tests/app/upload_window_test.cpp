@@ -152,6 +152,16 @@ TEST_F(UploadWindow, APortThatCannotBeOpenedIsReportedAndTheSettingsAreStillKept
   EXPECT_EQ(display_.WaitQuiet(50ms), "<><,9600,3,13,13,0,0,0,0,0,114,NOPORT,1,0,0,>");
 }
 
+TEST_F(UploadWindow, ADisplayThatHangsUpMidTransmissionIsReportedAndTheSettingsAreStillKept) {
+  display_.HangUpAfter(2); // the master closes after "<>"
+  form_->ht->setText(QStringLiteral("HUP"));
+  QTest::keyClick(form_.get(), Qt::Key_F9);
+  EXPECT_EQ(bench_.dialogs->warnings,
+            std::vector<QString>{QString::fromUtf8("Az adatküldés nem sikerült !\r\r")});
+  EXPECT_EQ(Stored("ht"), "HUP");
+  EXPECT_TRUE(form_->FeltoltesButton->isEnabled());
+}
+
 TEST_F(UploadWindow, NoSecondTransmissionWhileOneRuns) {
   bool buttonsWereDisabled = false, hourglass = false, fired = false;
   // Runs inside the first transmission, where it lets the window handle pending events.

@@ -166,6 +166,9 @@ TEST_F(PortsCommand, MissingPreferencesFileAndBadArguments) {
   const CtlRun run = Rv58ctl("--ini " + (dir_ / "missing" / "rv58led.ini").string() + " ports");
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(Rv58ctl("--ini " + Ini("") + " ports -x").exitCode, 1);
+  // Standard output that cannot be written.
+  EXPECT_EQ(Rv58ctl("--ini " + Ini("[Ports]\nCOM7=" + pty.Slave() + "\n") + " ports -v >/dev/full").exitCode,
+            2);
 }
 
 } // namespace

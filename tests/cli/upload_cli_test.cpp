@@ -163,6 +163,15 @@ TEST_F(UploadCli, PortsThatCannotBeOpenedExitWith2) {
   EXPECT_EQ(display_.WaitQuiet(50ms), "");
 }
 
+TEST_F(UploadCli, ADisplayThatHangsUpAfterThePreambleExitsWith5) {
+  display_.HangUpAfter(2);
+  Write("s.rv5", SettingsFile("COM7"));
+  const TRun run = Run("upload '" + (dir_ / "s.rv5").string() + "'");
+  EXPECT_EQ(run.exitCode, 5);
+  EXPECT_EQ(run.err, "Az adatküldés nem sikerült !\n");
+  EXPECT_EQ(display_.Received().substr(0, 2), "<>");
+}
+
 TEST_F(UploadCli, FilesThatGiveNoSettingsAreNotSentAsDefaults) {
   // Missing, a folder, empty, binary, UTF-16 without its byte-order mark: the defaults they would
   // load must not overwrite the display's settings.

@@ -9,6 +9,9 @@
 #include <stdexcept>
 #include <thread>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 namespace rv58 {
 namespace {
 
@@ -25,6 +28,15 @@ protected:
             return nullptr;
           }
           devices.push_back(std::make_shared<TFakeComDevice>());
+          if (loopBack) {
+            // As the Linux back-end opens a port: the kernel raises both lines, the back-end
+            // lowers them again; the plug echoes each change.
+            devices.back()->loopBack = true;
+            for (const bool on : {true, false}) {
+              devices.back()->SetModemLine(TModemLine::mlDTR, on);
+              devices.back()->SetModemLine(TModemLine::mlRTS, on);
+            }
+          }
           return devices.back();
         }) {
     port.Port = "/dev/fake0";
@@ -46,6 +58,7 @@ protected:
   std::vector<std::string> paths;
   std::vector<std::shared_ptr<TFakeComDevice>> devices;
   bool failOpen = false;
+  bool loopBack = false;
   TComPort port;
   std::vector<std::string> received;
 };
@@ -319,6 +332,33 @@ TEST_F(FakePort, ModemLineEventsCarryTheNewStateInTheirOrder) {
   const std::vector<std::string> expected = {"CTS on",  "DSR on",  "RLSD on", "RING on",
                                              "CTS off", "DSR off", "RLSD off"};
   EXPECT_EQ(events, expected);
+}
+
+TEST_F(FakePort, LoopBackPlugGivesNoEventForTheLinesLoweredAtOpen) {
+  loopBack = true;
+  std::vector<std::string> events;
+  port.OnCTSChanged = [&](bool) { events.push_back("CTS"); };
+  port.OnDSRChanged = [&](bool) { events.push_back("DSR"); };
+  port.Open();
+  Settle();
+  port.SetDTR(true); // a change after the opening still comes
+  ASSERT_TRUE(ServeUntil([&] { return !events.empty(); }));
+  EXPECT_EQ(events, std::vector<std::string>{"DSR"});
+}
+
+TEST_F(FakePort, ReaderThreadWaitsOneStepAboveNormalWhereAllowed) {
+  const int normal = ::getpriority(PRIO_PROCESS, 0);
+  bool allowed = false;
+  std::thread([&] {
+    allowed = ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), normal - 1) == 0;
+  }).join();
+  int errors = 0;
+  port.OnError = [&](TComPort&) { ++errors; };
+  port.Open();
+  Settle();
+  EXPECT_TRUE(port.Active());
+  EXPECT_EQ(errors, 0);
+  EXPECT_EQ(device().NiceInFirstWait(), allowed ? normal - 1 : normal);
 }
 
 TEST_F(FakePort, UnassignedStatusEventsAreSkipped) {

@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <spawn.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -148,7 +149,7 @@ TEST_F(PtyPort, LineIsRawAtTheChosenSpeedAndLeavesTheModemLinesAloneOnClose) {
   port.Baud = 2400;
   port.Open();
   port.Close();
-  port.Baud = 12345;
+  port.Baud = 0;
   port.Open();
   EXPECT_TRUE(port.Active());
   t = display.LineSettings();
@@ -182,6 +183,23 @@ TEST_F(PtyPort, SecondPortInThisProcessCannotOpenAnOpenPort) {
   port.Close();
   second.Open();
   EXPECT_TRUE(second.Active());
+}
+
+TEST_F(PtyPort, PortAnotherProgramHoldsExclusivelyStaysBusyAndKeepsItsFlag) {
+  // A holder that uses TIOCEXCL but no lock; root passes TIOCEXCL at open(), so ask.
+  const int holder = ::open(display.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(::ioctl(holder, TIOCEXCL), 0);
+  port.Open();
+  EXPECT_FALSE(port.Active());
+  EXPECT_EQ(errors, 1);
+  int exclusive = 0;
+  ASSERT_EQ(::ioctl(holder, TIOCGEXCL, &exclusive), 0);
+  EXPECT_EQ(exclusive, 1) << "the holder's exclusive use was cleared";
+  ::ioctl(holder, TIOCNXCL);
+  ::close(holder);
+  port.Open();
+  EXPECT_TRUE(port.Active());
 }
 
 TEST_F(PtyPort, AnotherProcessCannotOpenAnOpenPort) {

@@ -51,7 +51,7 @@ protected:
 };
 
 TEST_F(SendToDisplayFake, SendsPreambleThenMessageWithItsPausesAndCloses) {
-  EXPECT_TRUE(SendToDisplay(port, "/dev/fake9", 9600, false, "<,<<>", hooks));
+  EXPECT_EQ(srSENT, SendToDisplay(port, "/dev/fake9", 9600, false, "<,<<>", hooks));
   EXPECT_EQ(openedPath, "/dev/fake9");
   EXPECT_EQ(port.Port, "/dev/fake9");
   EXPECT_EQ(device->LineInForce().Baud, 9600u);
@@ -68,7 +68,7 @@ TEST_F(SendToDisplayFake, SendsPreambleThenMessageWithItsPausesAndCloses) {
 }
 
 TEST_F(SendToDisplayFake, DtrPulseComesFirstWithItsSilence) {
-  EXPECT_TRUE(SendToDisplay(port, "/dev/fake9", 2400, true, "<,x,>", hooks));
+  EXPECT_EQ(srSENT, SendToDisplay(port, "/dev/fake9", 2400, true, "<,x,>", hooks));
   EXPECT_EQ(device->LineInForce().Baud, 2400u);
   const std::vector<std::string> expected = {
       "busy [] open",
@@ -92,18 +92,50 @@ TEST_F(SendToDisplayFake, PortThatCannotBeOpenedTouchesNothing) {
   failOpen = true;
   int errors = 0;
   port.OnError = [&](TComPort&) { ++errors; };
-  EXPECT_FALSE(SendToDisplay(port, "/dev/fake9", 2400, true, "<,<<>", hooks));
+  EXPECT_EQ(srNOTOPEN, SendToDisplay(port, "/dev/fake9", 2400, true, "<,<<>", hooks));
   EXPECT_TRUE(log.empty()); // no cursor, no buttons, no pauses
   EXPECT_EQ(errors, 1);
   EXPECT_EQ(port.Baud, 2400u);
   EXPECT_FALSE(port.Active());
 }
 
+TEST_F(SendToDisplayFake, BytesThatDoNotAllLeaveAreAFailedTransmission) {
+  struct Case {
+    const char* what;
+    std::function<void(TFakeComDevice&)> atOpen;
+    int vanishAtSleep; // the pause after "<>" (10) or after the message (100); 0: never
+  };
+  const Case cases[] = {
+      {"write cut short", [](TFakeComDevice& d) { d.acceptAtMost = 3; }, 0},
+      {"hang-up before the writes (they fail)", [](TFakeComDevice& d) { d.Vanish(); }, 0},
+      {"hang-up between the writes", nullptr, 10},
+      {"hang-up after the writes", nullptr, 100},
+      {"output not drained in time", [](TFakeComDevice& d) { d.SetOutputStuck(true); }, 0},
+  };
+  for (const Case& c : cases) {
+    int vanishAt = c.vanishAtSleep;
+    port.OnPortOpen = [&](TComPort&) {
+      if (c.atOpen)
+        c.atOpen(*device);
+    };
+    hooks.Sleep = [&](int ms) {
+      if (ms == vanishAt)
+        device->Vanish();
+    };
+    EXPECT_EQ(srFAILED, SendToDisplay(port, "/dev/fake9", 9600, false, "<,<<>", hooks)) << c.what;
+    EXPECT_FALSE(port.Active()) << c.what;
+    EXPECT_TRUE(device->Closed()) << c.what;
+  }
+  // The next transmission starts afresh.
+  port.OnPortOpen = nullptr;
+  EXPECT_EQ(srSENT, SendToDisplay(port, "/dev/fake9", 9600, false, "<,<<>", hooks));
+}
+
 TEST(SendToDisplayPty, DefaultHooksSendTheBytesToThePseudoTerminal) {
   test::TPtyDisplay display;
   TComPort port{THandOff()};
   const std::string message = "<,9600,3,13,13,0,0,0,0,0,114,ERROR,1,0,0,>";
-  EXPECT_TRUE(SendToDisplay(port, display.SlavePath(), 2400, false, message));
+  EXPECT_EQ(srSENT, SendToDisplay(port, display.SlavePath(), 2400, false, message));
   EXPECT_FALSE(port.Active());
   ASSERT_TRUE(display.WaitForBytes(2 + message.size()));
   EXPECT_EQ(display.WaitQuiet(std::chrono::milliseconds(50)), "<>" + message);

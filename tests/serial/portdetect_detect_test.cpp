@@ -1,4 +1,5 @@
 // DetectPorts and ListPorts: the sources in their order of preference, the table, the lines.
+#include "ComPort.h"
 #include "portdetect_faketree.h"
 #include "unitportdetect.h"
 
@@ -95,13 +96,33 @@ TEST_F(DetectTest, WithoutSysfsTheDeviceNodesAreListed) {
   std::filesystem::remove_all(fake.Root() + "/sys");
   for (const char* node : {"ttyS0", "ttyS1", "ttyUSB0", "ttyACM3", "ttyAMA0"})
     fake.Node(node);
+  fake.Node("ttyS40"); // no fixed number: COM97
   EXPECT_THAT(List({}, true), ElementsAre("COM1 - /dev/ttyS0", "COM2 - /dev/ttyS1", "COM33 - /dev/ttyUSB0",
-                                          "COM68 - /dev/ttyACM3"));
+                                          "COM68 - /dev/ttyACM3", "COM97 - /dev/ttyS40"));
+  // Every listed name opens the node it was listed for.
+  const TPortSystem machine = ThisPortSystem();
+  SetThisPortSystem(fake.System());
+  SetExplicitPorts({});
+  std::vector<std::string> names;
+  ListPorts(names, false);
+  std::vector<std::string> opened;
+  TComPort port(THandOff(), [&opened](const std::string& path, std::string& error) -> TComDevicePtr {
+    opened.push_back(path);
+    error = "not opened in this test";
+    return nullptr;
+  });
+  for (const auto& name : names) {
+    port.Port = name;
+    port.Open();
+  }
+  SetThisPortSystem(machine);
+  EXPECT_THAT(opened, ElementsAre("/dev/ttyS0", "/dev/ttyS1", "/dev/ttyUSB0", "/dev/ttyACM3", "/dev/ttyS40"));
   // An explicit entry that exists is a find, so the nodes are not asked.
   fake.Node("pts/4");
   EXPECT_THAT(List({{"COM7", "/dev/pts/4"}}, true), ElementsAre("COM7 - /dev/pts/4"));
   // One that does not exist is not; the nodes are asked and the owned number stays free.
-  EXPECT_THAT(List({{"COM2", "/dev/pts/99"}}, false), ElementsAre("COM1", "COM33", "COM68", "COM97"));
+  EXPECT_THAT(List({{"COM2", "/dev/pts/99"}}, false),
+              ElementsAre("COM1", "COM33", "COM68", "COM97", "COM98"));
 }
 
 TEST_F(DetectTest, HardwareFoundMeansTheNodesAreNotAsked) {
@@ -112,8 +133,12 @@ TEST_F(DetectTest, HardwareFoundMeansTheNodesAreNotAsked) {
 }
 
 TEST_F(DetectTest, NoPortsGiveEmptyListsAndFalse) {
+  // A laptop without a UART: the 8250 driver's empty slots, and their device nodes.
   fake.VirtualTty("tty0");
-  fake.Serial8250Slot(0, 0);
+  for (int line = 0; line < 4; ++line) {
+    fake.Serial8250Slot(line, 0);
+    fake.Node("ttyS" + std::to_string(line));
+  }
   EXPECT_THAT(List({}, false), IsEmpty());
   EXPECT_THAT(List({}, true), IsEmpty());
   EXPECT_FALSE(DetectPortsOn(fake.System(), {}, table, 255));

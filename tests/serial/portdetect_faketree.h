@@ -36,21 +36,13 @@ public:
 
   const std::string& Root() const { return root_; }
 
-  // The system the sources see: plain files count as device nodes, and the UART probe is a fake
-  // that records what it was asked.
-  TPortSystem System() {
+  // The system the sources see: plain files count as device nodes.
+  TPortSystem System() const {
     TPortSystem sys;
     sys.root = root_;
     sys.requireCharDevices = false;
-    sys.probeUartType = [this](const std::string& fullPath) -> std::optional<int> {
-      probed.push_back(fullPath);
-      return probeAnswer;
-    };
     return sys;
   }
-
-  std::vector<std::string> probed;
-  std::optional<int> probeAnswer;
 
   void Dir(const std::string& rel) { std::filesystem::create_directories(Path(rel)); }
 

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 namespace rv58::test {
 
 void TFakeComDevice::Inject(const std::string& bytes) {
@@ -16,18 +19,22 @@ void TFakeComDevice::Inject(const std::string& bytes) {
 void TFakeComDevice::SetModemLines(std::uint32_t status) {
   {
     std::lock_guard<std::mutex> g(m_);
-    const std::uint32_t changed = status ^ modem_;
-    modem_ = status;
-    if (changed & MS_CTS_ON)
-      events_ |= EV_CTS;
-    if (changed & MS_DSR_ON)
-      events_ |= EV_DSR;
-    if (changed & MS_RLSD_ON)
-      events_ |= EV_RLSD;
-    if (changed & MS_RING_ON)
-      events_ |= EV_RING;
+    ChangeModemLines(status);
   }
   cv_.notify_all();
+}
+
+void TFakeComDevice::ChangeModemLines(std::uint32_t status) {
+  const std::uint32_t changed = status ^ modem_;
+  modem_ = status;
+  if (changed & MS_CTS_ON)
+    events_ |= EV_CTS;
+  if (changed & MS_DSR_ON)
+    events_ |= EV_DSR;
+  if (changed & MS_RLSD_ON)
+    events_ |= EV_RLSD;
+  if (changed & MS_RING_ON)
+    events_ |= EV_RING;
 }
 
 void TFakeComDevice::RaiseLineError() {
@@ -152,6 +159,11 @@ bool TFakeComDevice::SetModemLine(TModemLine line, bool on) {
   if (closed_ || vanished_)
     return false;
   modemCalls_.emplace_back(line, on);
+  if (loopBack) {
+    const std::uint32_t echo = line == TModemLine::mlDTR ? MS_DSR_ON : MS_CTS_ON;
+    ChangeModemLines(on ? modem_ | echo : modem_ & ~echo);
+  }
+  cv_.notify_all();
   return true;
 }
 
@@ -159,6 +171,7 @@ long TFakeComDevice::Write(const char* data, std::size_t size) {
   std::lock_guard<std::mutex> g(m_);
   if (closed_ || vanished_)
     return -1;
+  size = std::min(size, acceptAtMost);
   writes_.emplace_back(data, size);
   const auto now = Clock::now();
   Advance(now);
@@ -210,6 +223,8 @@ std::uint32_t TFakeComDevice::ModemStatus() {
 
 TWaitResult TFakeComDevice::WaitForEvents(std::uint32_t& mask) {
   std::unique_lock<std::mutex> l(m_);
+  if (waits_ == 0)
+    niceInFirstWait_ = ::getpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()));
   ++waits_;
   waiting_ = true;
   cv_.notify_all();
@@ -221,6 +236,16 @@ TWaitResult TFakeComDevice::WaitForEvents(std::uint32_t& mask) {
   mask = events_;
   events_ = 0;
   return TWaitResult::wrEvents;
+}
+
+void TFakeComDevice::ResetEvents() {
+  std::lock_guard<std::mutex> g(m_);
+  events_ &= EV_RXCHAR;
+}
+
+int TFakeComDevice::NiceInFirstWait() const {
+  std::lock_guard<std::mutex> g(m_);
+  return niceInFirstWait_;
 }
 
 void TFakeComDevice::RequestStop() {

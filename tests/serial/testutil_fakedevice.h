@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <mutex>
@@ -63,14 +64,23 @@ public:
   void DiscardOutput() override;
   std::uint32_t ModemStatus() override;
   TWaitResult WaitForEvents(std::uint32_t& mask) override;
+  void ResetEvents() override;
   void RequestStop() override;
   void Close() override;
 
   // Pacing: when on, each byte needs 10 bit times at the baud in force (as on a real UART).
   bool pacing = true;
+  // A loop-back plug: DTR drives DSR and RTS drives CTS (a change raises its event).
+  bool loopBack = false;
+  // The reader thread's nice value at its first wait (its priority while waiting).
+  int NiceInFirstWait() const;
+
+  // A write takes at most this many bytes (a driver whose buffer is full).
+  std::size_t acceptAtMost = SIZE_MAX;
 
 private:
-  void Advance(Clock::time_point now); // moves bytes whose time has come from queue to sent
+  void Advance(Clock::time_point now);         // moves bytes whose time has come from queue to sent
+  void ChangeModemLines(std::uint32_t status); // with m_ held
 
   mutable std::mutex m_;
   std::condition_variable cv_;
@@ -88,6 +98,7 @@ private:
   int purges_ = 0;
   int discards_ = 0;
   int waits_ = 0;
+  int niceInFirstWait_ = 0;
   bool waiting_ = false;
   bool vanished_ = false;
   bool closed_ = false;

@@ -89,6 +89,14 @@ void TPtyDisplay::ReadLoop() {
       received_.append(buffer, static_cast<std::size_t>(n));
       arrivals_.push_back({now, std::string(buffer, static_cast<std::size_t>(n))});
       lastArrival_ = now;
+      if (hangUpAfter_ > 0 && received_.size() >= hangUpAfter_) {
+        reading_ = false;
+        master_ = -1;
+        ::close(master);
+        if (keepSlave_ >= 0)
+          ::close(keepSlave_);
+        keepSlave_ = -1;
+      }
     }
     cv_.notify_all();
   }
@@ -173,6 +181,11 @@ void TPtyDisplay::HangUp() {
     ::close(keepSlave_);
     keepSlave_ = -1;
   }
+}
+
+void TPtyDisplay::HangUpAfter(std::size_t count) {
+  std::lock_guard<std::mutex> g(m_);
+  hangUpAfter_ = count;
 }
 
 termios TPtyDisplay::LineSettings() const {

@@ -47,6 +47,8 @@ public:
   void SetReading(bool reading);
   // Closes the master: the port's device hangs up, as when a USB adapter is pulled.
   void HangUp();
+  // Hangs up by itself as soon as `count` bytes have arrived in all (0: never).
+  void HangUpAfter(std::size_t count);
   // The line settings of the port as the pty holds them (the slave's termios).
   termios LineSettings() const;
 
@@ -65,6 +67,7 @@ private:
   std::vector<std::size_t> arrivalStart_; // offset of each arrival in received_
   Clock::time_point lastArrival_ = Clock::now();
   bool reading_ = true;
+  std::size_t hangUpAfter_ = 0;
   std::uint64_t loops_ = 0; // passes of the reader loop, to know it saw a change
   std::thread reader_;
 };
