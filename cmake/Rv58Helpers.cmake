@@ -8,11 +8,14 @@ else()
 endif()
 
 # rv58_platform_sources(<var> <concern>...)
-# This platform's file of each concern of the calling folder.
+# This platform's file of each concern of the calling folder; a concern without one is skipped.
 function(rv58_platform_sources var)
   set(files "")
   foreach(concern ${ARGN})
-    list(APPEND files ${CMAKE_CURRENT_SOURCE_DIR}/${concern}_${RV58_PLATFORM}.cpp)
+    set(file ${CMAKE_CURRENT_SOURCE_DIR}/${concern}_${RV58_PLATFORM}.cpp)
+    if(EXISTS ${file})
+      list(APPEND files ${file})
+    endif()
   endforeach()
   set(${var} ${files} PARENT_SCOPE)
 endfunction()
