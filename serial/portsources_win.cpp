@@ -1,4 +1,5 @@
 #include "cp1250.h"
+#include "portsources.h"
 #include "strconv.h"
 
 #include "portsources_win.h"
@@ -260,5 +261,60 @@ bool DetectWinPorts(std::vector<std::string>& descriptions, const TWinPortSystem
     found |= SpoolerSource(accept, sys);
   return found;
 }
+
+// --- the platform's sources of the port table ---
+// On Windows every port has its number in its own name, so the whole detection above is the
+// hardware source, and a port name opens as itself.
+
+std::vector<TPortDevice> ListHardwarePorts(const TPortSystem&, bool* readable) {
+  if (readable != nullptr)
+    *readable = true;
+  std::vector<std::string> descriptions(256);
+  DetectWinPorts(descriptions, ThisWinPortSystem());
+  std::vector<TPortDevice> ports;
+  for (std::size_t i = 0; i < descriptions.size(); ++i) {
+    if (descriptions[i].empty())
+      continue;
+    TPortDevice device;
+    device.path = "COM" + std::to_string(i + 1);
+    device.description = descriptions[i];
+    ports.push_back(std::move(device));
+  }
+  return ports;
+}
+
+std::vector<TPortDevice> ListDeviceNodes(const TPortSystem&) {
+  return {};
+}
+
+std::optional<int> DefaultPortNumber(std::string_view devicePath) {
+  if (devicePath.starts_with("\\\\.\\"))
+    devicePath.remove_prefix(4);
+  if (devicePath.size() < 4 || !devicePath.starts_with("COM") ||
+      devicePath.find_first_not_of("0123456789", 3) != std::string_view::npos)
+    return std::nullopt;
+  const auto number = TryStrToInt(devicePath.substr(3));
+  if (!number || *number < 1 || *number > 256)
+    return std::nullopt;
+  return *number;
+}
+
+std::string DefaultDevicePath(int number) {
+  return number >= 1 && number <= 256 ? "COM" + std::to_string(number) : std::string();
+}
+
+std::optional<std::string> ResolvePath(const std::string&, const std::string& path) {
+  if (const auto number = DefaultPortNumber(path))
+    return DefaultDevicePath(*number);
+  const int n = ::MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
+  std::wstring w(static_cast<std::size_t>(n), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), w.data(), n);
+  if (w.empty() || ::GetFileAttributesW(w.c_str()) == INVALID_FILE_ATTRIBUTES)
+    return std::nullopt;
+  return path;
+}
+
+// Every number belongs to its own port; nothing is numbered from a pool.
+const int kFirstOtherPortNumber = 257;
 
 } // namespace rv58
