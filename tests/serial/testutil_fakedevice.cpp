@@ -8,7 +8,7 @@ void TFakeComDevice::Inject(const std::string& bytes) {
   {
     std::lock_guard<std::mutex> g(m_);
     input_ += bytes;
-    events_ |= EV_RXCHAR;
+    events_ |= evRXCHAR;
   }
   cv_.notify_all();
 }
@@ -18,14 +18,14 @@ void TFakeComDevice::SetModemLines(std::uint32_t status) {
     std::lock_guard<std::mutex> g(m_);
     const std::uint32_t changed = status ^ modem_;
     modem_ = status;
-    if (changed & MS_CTS_ON)
-      events_ |= EV_CTS;
-    if (changed & MS_DSR_ON)
-      events_ |= EV_DSR;
-    if (changed & MS_RLSD_ON)
-      events_ |= EV_RLSD;
-    if (changed & MS_RING_ON)
-      events_ |= EV_RING;
+    if (changed & msCTS_ON)
+      events_ |= evCTS;
+    if (changed & msDSR_ON)
+      events_ |= evDSR;
+    if (changed & msRLSD_ON)
+      events_ |= evRLSD;
+    if (changed & msRING_ON)
+      events_ |= evRING;
   }
   cv_.notify_all();
 }
@@ -33,7 +33,7 @@ void TFakeComDevice::SetModemLines(std::uint32_t status) {
 void TFakeComDevice::RaiseLineError() {
   {
     std::lock_guard<std::mutex> g(m_);
-    events_ |= EV_ERR;
+    events_ |= evERR;
   }
   cv_.notify_all();
 }
