@@ -1,5 +1,6 @@
 // rv58ctl: the command-line companion of the RV58LED settings tool.
 #include "commands.h"
+#include "console.h"
 
 #include "portnames.h"
 #include "prefspath.h"
@@ -7,6 +8,7 @@
 #include <iostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace rv58::cli {
 
@@ -35,6 +37,12 @@ int UsageError() {
 
 int main(int argc, char** argv) {
   using namespace rv58::cli;
+  std::vector<std::string> arguments = PrepareConsole(argc, argv);
+  std::vector<char*> argvUtf8;
+  for (auto& a : arguments)
+    argvUtf8.push_back(a.data());
+  argc = static_cast<int>(argvUtf8.size());
+  argv = argvUtf8.data();
   CliContext ctx;
   bool iniGiven = false;
   std::string command;

@@ -1,5 +1,25 @@
 # Build helpers shared by the test and benchmark folders.
 
+# Platform code sits in one file per concern and platform: <concern>_posix.cpp, <concern>_win.cpp.
+if(WIN32)
+  set(RV58_PLATFORM win)
+else()
+  set(RV58_PLATFORM posix)
+endif()
+
+# rv58_platform_sources(<var> <concern>...)
+# This platform's file of each concern of the calling folder; a concern without one is skipped.
+function(rv58_platform_sources var)
+  set(files "")
+  foreach(concern ${ARGN})
+    set(file ${CMAKE_CURRENT_SOURCE_DIR}/${concern}_${RV58_PLATFORM}.cpp)
+    if(EXISTS ${file})
+      list(APPEND files ${file})
+    endif()
+  endforeach()
+  set(${var} ${files} PARENT_SCOPE)
+endfunction()
+
 # rv58_add_prefix_tests(PREFIX <p> LABEL <label> DISCOVERY_TIMEOUT <s>
 #                       [SOURCES <shared sources...>] [LIBRARIES <libraries...>] [TARGETS <var>])
 # One test program per file prefix of the calling folder: window_*_test.cpp -> <p>_window_tests.

@@ -143,13 +143,13 @@ void TCommThread::Dispatch() {
     // A failed query (device gone) gives no valid count, so nothing is read.
     const bool countValid = !deviceClosed_ && device_->QueryAndClearErrors(queued);
     std::uint32_t mask = eventMask_;
-    if (mask & EV_RXCHAR) {
+    if (mask & evRXCHAR) {
       // Copies: a handler may close the port, which detaches these while they run.
       if (countValid && receiveHandler_) {
         auto receive = receiveHandler_;
         receive(queued);
       }
-      mask &= ~EV_RXCHAR;
+      mask &= ~evRXCHAR;
     }
     if (mask != 0 && statusHandler_) {
       auto status = statusHandler_;
@@ -299,10 +299,10 @@ void TComPort::StatusHandler(std::uint32_t eventMask, std::uint32_t modemStatus)
     std::uint32_t onBit;
   };
   static constexpr Line kLines[] = {
-      {EV_CTS, &TComPort::OnCTSChanged, MS_CTS_ON},
-      {EV_DSR, &TComPort::OnDSRChanged, MS_DSR_ON},
-      {EV_RLSD, &TComPort::OnRLSDChanged, MS_RLSD_ON},
-      {EV_RING, &TComPort::OnRingChanged, MS_RING_ON},
+      {evCTS, &TComPort::OnCTSChanged, msCTS_ON},
+      {evDSR, &TComPort::OnDSRChanged, msDSR_ON},
+      {evRLSD, &TComPort::OnRLSDChanged, msRLSD_ON},
+      {evRING, &TComPort::OnRingChanged, msRING_ON},
   };
   for (const Line& line : kLines) {
     if (!(eventMask & line.event) || !(this->*line.handler))
@@ -312,7 +312,7 @@ void TComPort::StatusHandler(std::uint32_t eventMask, std::uint32_t modemStatus)
     if (!active_)
       return; // closed by the event: nothing more reaches the component
   }
-  if ((eventMask & EV_ERR) && OnError) {
+  if ((eventMask & evERR) && OnError) {
     auto onError = OnError;
     onError(*this);
   }

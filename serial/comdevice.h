@@ -14,18 +14,18 @@ namespace rv58 {
 
 // Communication-event bits, with the values the Windows event mask uses, so the dispatch and the
 // status handler read the same on every platform.
-inline constexpr std::uint32_t EV_RXCHAR = 0x0001;
-inline constexpr std::uint32_t EV_CTS = 0x0008;
-inline constexpr std::uint32_t EV_DSR = 0x0010;
-inline constexpr std::uint32_t EV_RLSD = 0x0020;
-inline constexpr std::uint32_t EV_ERR = 0x0080;
-inline constexpr std::uint32_t EV_RING = 0x0100;
+inline constexpr std::uint32_t evRXCHAR = 0x0001;
+inline constexpr std::uint32_t evCTS = 0x0008;
+inline constexpr std::uint32_t evDSR = 0x0010;
+inline constexpr std::uint32_t evRLSD = 0x0020;
+inline constexpr std::uint32_t evERR = 0x0080;
+inline constexpr std::uint32_t evRING = 0x0100;
 
 // Modem status bits (Windows values).
-inline constexpr std::uint32_t MS_CTS_ON = 0x0010;
-inline constexpr std::uint32_t MS_DSR_ON = 0x0020;
-inline constexpr std::uint32_t MS_RING_ON = 0x0040;
-inline constexpr std::uint32_t MS_RLSD_ON = 0x0080;
+inline constexpr std::uint32_t msCTS_ON = 0x0010;
+inline constexpr std::uint32_t msDSR_ON = 0x0020;
+inline constexpr std::uint32_t msRING_ON = 0x0040;
+inline constexpr std::uint32_t msRLSD_ON = 0x0080;
 
 // Line settings as the component holds them; parity and stop bits are the ordinals of TParity and
 // TStopBit.
@@ -72,9 +72,9 @@ public:
   // Throws away bytes not yet sent.
   virtual void DiscardOutput() = 0;
 
-  // Current modem lines as MS_* bits (0 when the device has none).
+  // Current modem lines as ms* bits (0 when the device has none).
   virtual std::uint32_t ModemStatus() = 0;
-  // Blocks until events are ready or the stop request comes; fills `mask` with EV_* bits.
+  // Blocks until events are ready or the stop request comes; fills `mask` with ev* bits.
   virtual TWaitResult WaitForEvents(std::uint32_t& mask) = 0;
   // Forgets what happened so far: later waits report only changes from now on (modem lines and
   // line errors compared with their state now). Open calls it once the lines are set, so lowering

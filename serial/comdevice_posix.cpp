@@ -322,10 +322,10 @@ public:
         continue;
       }
       if (p[1].revents & POLLIN)
-        mask |= EV_RXCHAR;
+        mask |= evRXCHAR;
       mask |= SampleChanges();
       if (gone_)
-        mask &= EV_RXCHAR;
+        mask &= evRXCHAR;
       if (mask != 0)
         return TWaitResult::wrEvents;
     }
@@ -356,13 +356,13 @@ private:
   static std::uint32_t ToModemStatus(int bits) {
     std::uint32_t ms = 0;
     if (bits & TIOCM_CTS)
-      ms |= MS_CTS_ON;
+      ms |= msCTS_ON;
     if (bits & TIOCM_DSR)
-      ms |= MS_DSR_ON;
+      ms |= msDSR_ON;
     if (bits & TIOCM_RI)
-      ms |= MS_RING_ON;
+      ms |= msRING_ON;
     if (bits & TIOCM_CD)
-      ms |= MS_RLSD_ON;
+      ms |= msRLSD_ON;
     return ms;
   }
 
@@ -391,13 +391,13 @@ private:
         const int changed = bits ^ modemBits_;
         modemBits_ = bits;
         if (changed & TIOCM_CTS)
-          mask |= EV_CTS;
+          mask |= evCTS;
         if (changed & TIOCM_DSR)
-          mask |= EV_DSR;
+          mask |= evDSR;
         if (changed & TIOCM_CD)
-          mask |= EV_RLSD;
+          mask |= evRLSD;
         if (changed & TIOCM_RI)
-          mask |= EV_RING;
+          mask |= evRING;
       } else if (Unsupported(errno)) {
         modemSupported_ = false;
       }
@@ -407,7 +407,7 @@ private:
       const long count = SampleErrorCount(ok);
       if (ok) {
         if (count != errorCount_)
-          mask |= EV_ERR;
+          mask |= evERR;
         errorCount_ = count;
       } else if (Unsupported(errno)) {
         countersSupported_ = false;

@@ -321,13 +321,13 @@ TEST_F(FakePort, ModemLineEventsCarryTheNewStateInTheirOrder) {
   port.OnRingChanged = [&](bool s) { events.push_back(std::string("RING ") + (s ? "on" : "off")); };
   port.Open();
   Settle();
-  device().SetModemLines(MS_CTS_ON);
+  device().SetModemLines(msCTS_ON);
   ASSERT_TRUE(ServeUntil([&] { return events.size() == 1; }));
   Settle();
-  device().SetModemLines(MS_CTS_ON | MS_DSR_ON | MS_RLSD_ON | MS_RING_ON);
+  device().SetModemLines(msCTS_ON | msDSR_ON | msRLSD_ON | msRING_ON);
   ASSERT_TRUE(ServeUntil([&] { return events.size() == 4; }));
   Settle();
-  device().SetModemLines(MS_RING_ON);
+  device().SetModemLines(msRING_ON);
   ASSERT_TRUE(ServeUntil([&] { return events.size() == 7; }));
   const std::vector<std::string> expected = {"CTS on",  "DSR on",  "RLSD on", "RING on",
                                              "CTS off", "DSR off", "RLSD off"};
@@ -366,7 +366,7 @@ TEST_F(FakePort, UnassignedStatusEventsAreSkipped) {
   port.OnDSRChanged = [&](bool s) { dsr.push_back(s); };
   port.Open();
   Settle();
-  device().SetModemLines(MS_CTS_ON | MS_DSR_ON);
+  device().SetModemLines(msCTS_ON | msDSR_ON);
   ASSERT_TRUE(ServeUntil([&] { return dsr.size() == 1; }));
   EXPECT_TRUE(dsr[0]);
 }
@@ -446,7 +446,7 @@ TEST_F(FakePort, CloseFromInsideAStatusEventAndFromOnPortOpenReturns) {
   port.OnCTSChanged = [&](bool) { port.Close(); };
   port.Open();
   Settle();
-  device().SetModemLines(MS_CTS_ON);
+  device().SetModemLines(msCTS_ON);
   ASSERT_TRUE(ServeUntil([&] { return !port.Active(); }));
   EXPECT_TRUE(device().Closed());
 

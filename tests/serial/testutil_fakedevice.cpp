@@ -11,7 +11,7 @@ void TFakeComDevice::Inject(const std::string& bytes) {
   {
     std::lock_guard<std::mutex> g(m_);
     input_ += bytes;
-    events_ |= EV_RXCHAR;
+    events_ |= evRXCHAR;
   }
   cv_.notify_all();
 }
@@ -27,20 +27,20 @@ void TFakeComDevice::SetModemLines(std::uint32_t status) {
 void TFakeComDevice::ChangeModemLines(std::uint32_t status) {
   const std::uint32_t changed = status ^ modem_;
   modem_ = status;
-  if (changed & MS_CTS_ON)
-    events_ |= EV_CTS;
-  if (changed & MS_DSR_ON)
-    events_ |= EV_DSR;
-  if (changed & MS_RLSD_ON)
-    events_ |= EV_RLSD;
-  if (changed & MS_RING_ON)
-    events_ |= EV_RING;
+  if (changed & msCTS_ON)
+    events_ |= evCTS;
+  if (changed & msDSR_ON)
+    events_ |= evDSR;
+  if (changed & msRLSD_ON)
+    events_ |= evRLSD;
+  if (changed & msRING_ON)
+    events_ |= evRING;
 }
 
 void TFakeComDevice::RaiseLineError() {
   {
     std::lock_guard<std::mutex> g(m_);
-    events_ |= EV_ERR;
+    events_ |= evERR;
   }
   cv_.notify_all();
 }
@@ -160,7 +160,7 @@ bool TFakeComDevice::SetModemLine(TModemLine line, bool on) {
     return false;
   modemCalls_.emplace_back(line, on);
   if (loopBack) {
-    const std::uint32_t echo = line == TModemLine::mlDTR ? MS_DSR_ON : MS_CTS_ON;
+    const std::uint32_t echo = line == TModemLine::mlDTR ? msDSR_ON : msCTS_ON;
     ChangeModemLines(on ? modem_ | echo : modem_ & ~echo);
   }
   cv_.notify_all();
@@ -240,7 +240,7 @@ TWaitResult TFakeComDevice::WaitForEvents(std::uint32_t& mask) {
 
 void TFakeComDevice::ResetEvents() {
   std::lock_guard<std::mutex> g(m_);
-  events_ &= EV_RXCHAR;
+  events_ &= evRXCHAR;
 }
 
 int TFakeComDevice::NiceInFirstWait() const {

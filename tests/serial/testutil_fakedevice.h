@@ -24,7 +24,7 @@ public:
   // --- the far end and the test ---
   // Bytes arrive from the line (raises the receive event).
   void Inject(const std::string& bytes);
-  // The modem lines change to `status` (MS_* bits); raises the change event of every line that
+  // The modem lines change to `status` (ms* bits); raises the change event of every line that
   // changed, as the Linux back-end does.
   void SetModemLines(std::uint32_t status);
   // A framing, parity or overrun error on the line.

@@ -1,0 +1,376 @@
+// Windows back-end of the file operations: wide (UTF-16) calls with UTF-8 paths inside, a
+// replace through a complete temporary file (ReplaceFileW keeps the old file's attributes and
+// security), the executable from GetModuleFileNameW, %APPDATA% as the configuration folder.
+#include "fileio.h"
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+// <windows.h> names ReplaceFileW so; ours is the interface's own.
+#undef ReplaceFile
+
+#include <algorithm>
+#include <cstdlib>
+#include <iterator>
+#include <random>
+
+namespace rv58::fileio {
+
+namespace {
+
+std::wstring Wide(std::string_view s) {
+  if (s.empty())
+    return {};
+  const int n = ::MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+  std::wstring w(static_cast<std::size_t>(n), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
+  return w;
+}
+
+std::string Utf8(std::wstring_view w) {
+  if (w.empty())
+    return {};
+  const int n =
+      ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+  std::string s(static_cast<std::size_t>(n), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
+  return s;
+}
+
+class THandle {
+public:
+  explicit THandle(HANDLE h = INVALID_HANDLE_VALUE) : h_(h) {}
+  ~THandle() { Close(); }
+  THandle(const THandle&) = delete;
+  THandle& operator=(const THandle&) = delete;
+  HANDLE Get() const { return h_; }
+  bool Valid() const { return h_ != INVALID_HANDLE_VALUE; }
+  bool Close() {
+    const HANDLE h = h_;
+    h_ = INVALID_HANDLE_VALUE;
+    return h == INVALID_HANDLE_VALUE || ::CloseHandle(h);
+  }
+
+private:
+  HANDLE h_;
+};
+
+// "COM1", "NUL", "CON" ... name devices in every folder; they are never read or replaced as files
+// (opening a serial port raises its lines).
+bool IsDeviceName(const std::wstring& path) {
+  const DWORD n = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (n == 0)
+    return false;
+  std::wstring full(n, L'\0');
+  const DWORD m = ::GetFullPathNameW(path.c_str(), n, full.data(), nullptr);
+  full.resize(m);
+  return full.rfind(L"\\\\.\\", 0) == 0;
+}
+
+bool IsSeparator(wchar_t c) {
+  return c == L'/' || c == L'\\';
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+  const std::size_t slash = path.find_last_of(L"/\\");
+  if (slash == std::wstring::npos)
+    return L".";
+  return slash == 0 || (slash == 2 && path[1] == L':') ? path.substr(0, slash + 1) : path.substr(0, slash);
+}
+
+std::wstring BaseOf(const std::wstring& path) {
+  const std::size_t slash = path.find_last_of(L"/\\");
+  return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+// ".NAME.XXXXXX", as the other platforms name the temporary files of NAME.
+constexpr std::size_t kTempSuffixLength = 6;
+
+std::wstring TempName(const std::wstring& folder, const std::wstring& base) {
+  static constexpr wchar_t kChars[] = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  thread_local std::mt19937 random{std::random_device{}()};
+  std::uniform_int_distribution<std::size_t> pick(0, std::size(kChars) - 2);
+  std::wstring name = folder + L"\\." + base + L".";
+  for (std::size_t i = 0; i < kTempSuffixLength; ++i)
+    name.push_back(kChars[pick(random)]);
+  return name;
+}
+
+// A writer killed between writing its temporary file and putting it in place left it behind.
+void RemoveStaleTemps(const std::wstring& folder, const std::wstring& base) {
+  WIN32_FIND_DATAW found{};
+  const HANDLE find = ::FindFirstFileW((folder + L"\\." + base + L".*").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE)
+    return;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name.size() != base.size() + 2 + kTempSuffixLength ||
+        (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+      continue;
+    if (name.find_first_not_of(L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789",
+                               base.size() + 2) != std::wstring::npos)
+      continue;
+    (void)::DeleteFileW((folder + L"\\" + name).c_str());
+  } while (::FindNextFileW(find, &found));
+  ::FindClose(find);
+}
+
+bool WriteAll(HANDLE h, std::string_view data) {
+  std::size_t done = 0;
+  while (done < data.size()) {
+    DWORD n = 0;
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(data.size() - done, 1u << 30));
+    if (!::WriteFile(h, data.data() + done, chunk, &n, nullptr) || n == 0)
+      return false;
+    done += n;
+  }
+  return true;
+}
+
+enum class TempResult { Done, Failed, NoTempFile };
+
+TempResult ReplaceThroughTempFile(const std::wstring& target, bool exists, std::string_view content) {
+  const std::wstring folder = FolderOf(target);
+  const std::wstring base = BaseOf(target);
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    const std::wstring temp = TempName(folder, base);
+    THandle h(
+        ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h.Valid()) {
+      const DWORD error = ::GetLastError();
+      if (error == ERROR_FILE_EXISTS)
+        continue;
+      return error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT ? TempResult::NoTempFile
+                                                                          : TempResult::Failed;
+    }
+    bool ok = WriteAll(h.Get(), content) && ::FlushFileBuffers(h.Get());
+    ok = h.Close() && ok;
+    if (ok) {
+      // ReplaceFileW gives the new file the old one's attributes and security; a file system
+      // without it still takes the rename over the old name.
+      ok = (exists && ::ReplaceFileW(target.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                                     nullptr, nullptr)) ||
+           ::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    }
+    if (!ok) {
+      (void)::DeleteFileW(temp.c_str());
+      return TempResult::Failed;
+    }
+    RemoveStaleTemps(folder, base);
+    return TempResult::Done;
+  }
+  return TempResult::Failed;
+}
+
+bool CanOpenForWriting(const std::wstring& path) {
+  THandle h(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return h.Valid();
+}
+
+} // namespace
+
+ReadStatus ReadWholeFile(const std::string& path, std::string& content) {
+  content.clear();
+  const std::wstring w = Wide(path);
+  if (w.empty())
+    return ReadStatus::Missing;
+  const DWORD attributes = ::GetFileAttributesW(w.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = ::GetLastError();
+    if (IsDeviceName(w))
+      return ReadStatus::NotAFile;
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ReadStatus::Missing
+                                                                          : ReadStatus::Failed;
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) || IsDeviceName(w))
+    return ReadStatus::NotAFile;
+  THandle h(::CreateFileW(w.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!h.Valid())
+    return ReadStatus::Failed;
+  if (::GetFileType(h.Get()) != FILE_TYPE_DISK)
+    return ReadStatus::NotAFile;
+  LARGE_INTEGER size{};
+  if (!::GetFileSizeEx(h.Get(), &size))
+    return ReadStatus::Failed;
+  // One byte more than the size, so that the end shows without growing the buffer.
+  content.resize(static_cast<std::size_t>(size.QuadPart) + 1);
+  std::size_t got = 0;
+  for (;;) {
+    if (got == content.size())
+      content.resize(content.size() * 2); // the file has grown since
+    DWORD n = 0;
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(content.size() - got, 1u << 30));
+    if (!::ReadFile(h.Get(), content.data() + got, chunk, &n, nullptr)) {
+      content.clear();
+      return ReadStatus::Failed;
+    }
+    if (n == 0)
+      break;
+    got += n;
+  }
+  content.resize(got);
+  return ReadStatus::Ok;
+}
+
+Info Inspect(const std::string& path) {
+  Info info;
+  const std::wstring w = Wide(path);
+  const DWORD attributes = w.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(w.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES)
+    return info;
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    info.kind = Kind::Folder;
+    info.writable = IsWritableFolder(path);
+  } else if (IsDeviceName(w)) {
+    info.kind = Kind::Other;
+  } else {
+    info.kind = Kind::File;
+    info.writable = !(attributes & FILE_ATTRIBUTE_READONLY) && CanOpenForWriting(w);
+  }
+  return info;
+}
+
+bool IsWritableFolder(const std::string& folder) {
+  const std::wstring w = Wide(folder);
+  if (w.empty())
+    return false;
+  const DWORD attributes = ::GetFileAttributesW(w.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+    return false;
+  // Access rights on Windows are lists, not bits: create a file and see.
+  const THandle probe(
+      ::CreateFileW(TempName(w, L"rv58-probe").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                    FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  return probe.Valid();
+}
+
+bool CreateFolders(const std::string& folder) {
+  const std::wstring w = Wide(folder);
+  if (w.empty())
+    return false;
+  for (std::size_t i = 1; i <= w.size(); ++i) {
+    if (i < w.size() && !IsSeparator(w[i]))
+      continue;
+    const std::wstring prefix = w.substr(0, i);
+    if (prefix.size() == 2 && prefix[1] == L':') // a drive
+      continue;
+    if (!::CreateDirectoryW(prefix.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS &&
+        ::GetLastError() != ERROR_ACCESS_DENIED) // an existing parent the user may not write
+      return false;
+  }
+  return Inspect(folder).kind == Kind::Folder;
+}
+
+bool ReplaceFile(const std::string& path, std::string_view content, std::string_view filler) {
+  const std::wstring target = Wide(path);
+  if (target.empty() || IsDeviceName(target))
+    return false;
+  const DWORD attributes = ::GetFileAttributesW(target.c_str());
+  const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+  if (!exists && ::GetLastError() != ERROR_FILE_NOT_FOUND)
+    return false;
+  // A read-only file stays read-only.
+  if (exists &&
+      ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) || !CanOpenForWriting(target)))
+    return false;
+  const TempResult result = ReplaceThroughTempFile(target, exists, content);
+  if (result == TempResult::NoTempFile)
+    return exists && WriteInPlace(path, content, filler);
+  return result == TempResult::Done;
+}
+
+bool WriteInPlace(const std::string& path, std::string_view content, std::string_view filler) {
+  const std::wstring w = Wide(path);
+  if (w.empty() || IsDeviceName(w))
+    return false;
+  THandle h(::CreateFileW(w.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!h.Valid() || ::GetFileType(h.Get()) != FILE_TYPE_DISK)
+    return false;
+  LARGE_INTEGER size{};
+  if (!::GetFileSizeEx(h.Get(), &size))
+    return false;
+  // One page, written by one call from the file's start, as on the other platforms.
+  SYSTEM_INFO system{};
+  ::GetSystemInfo(&system);
+  const std::size_t page = system.dwPageSize;
+  const auto oldSize = static_cast<std::size_t>(size.QuadPart);
+  if (content.size() > page || oldSize > page)
+    return false;
+  std::string before(oldSize, '\0');
+  DWORD n = 0;
+  if (!::ReadFile(h.Get(), before.data(), static_cast<DWORD>(before.size()), &n, nullptr) ||
+      n != before.size())
+    return false;
+  std::string data(content);
+  if (data.size() < oldSize) {
+    if (filler.empty() || (oldSize - data.size()) % filler.size() != 0)
+      return false;
+    while (data.size() < oldSize)
+      data.append(filler);
+  }
+  OVERLAPPED at{}; // offset 0
+  if (!::WriteFile(h.Get(), data.data(), static_cast<DWORD>(data.size()), &n, &at) || n != data.size()) {
+    if (n > 0) { // a full disk stopped it half way: put the old bytes back
+      OVERLAPPED start{};
+      (void)::WriteFile(h.Get(), before.data(), static_cast<DWORD>(before.size()), &n, &start);
+    }
+    return false;
+  }
+  return ::FlushFileBuffers(h.Get());
+}
+
+const std::string& ExecutablePath() {
+  static const std::string path = [] {
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (;;) {
+      const DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+      if (n == 0)
+        return std::string();
+      if (n < buffer.size()) {
+        buffer.resize(n);
+        return Utf8(buffer);
+      }
+      buffer.resize(buffer.size() * 2); // a long path: ask again with more room
+    }
+  }();
+  return path;
+}
+
+namespace {
+
+std::string Environment(const wchar_t* name) {
+  const wchar_t* value = ::_wgetenv(name);
+  return value != nullptr ? Utf8(value) : std::string();
+}
+
+bool IsAbsolute(std::string_view p) {
+  return (!p.empty() && (p.front() == '/' || p.front() == '\\')) ||
+         (p.size() >= 3 && p[1] == ':' && (p[2] == '\\' || p[2] == '/'));
+}
+
+} // namespace
+
+// The roaming application data folder (%APPDATA%), where Windows programs keep their settings;
+// an absolute XDG_CONFIG_HOME is still honoured, as the other platforms do.
+std::string ConfigHome(std::string_view xdgConfigHome, std::string_view home) {
+  if (IsAbsolute(xdgConfigHome))
+    return std::string(xdgConfigHome);
+  const std::string appData = Environment(L"APPDATA");
+  if (IsAbsolute(appData))
+    return appData;
+  if (!home.empty())
+    return std::string(home) + "/.config";
+  std::wstring temp(MAX_PATH + 1, L'\0');
+  temp.resize(::GetTempPathW(static_cast<DWORD>(temp.size()), temp.data()));
+  return Utf8(temp) + ".config";
+}
+
+std::string ConfigHome() {
+  return ConfigHome(Environment(L"XDG_CONFIG_HOME"), Environment(L"HOME"));
+}
+
+} // namespace rv58::fileio
