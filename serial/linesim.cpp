@@ -94,7 +94,10 @@ void AddNoise(TBitStream& line, std::mt19937& random, double start, double end, 
   Push(line, end, true);
 }
 
-std::vector<TReceivedByte> Receive(const TBitStream& line, const TLineFormat& f, double from, double to) {
+std::vector<TReceivedByte> Receive(const TBitStream& line, const TLineFormat& f, double from, double to,
+                                   double* resume) {
+  if (resume)
+    *resume = to;
   std::vector<TReceivedByte> out;
   const double bit = 1.0 / f.baud;
   // An edge right at `from` counts.
@@ -120,8 +123,11 @@ std::vector<TReceivedByte> Receive(const TBitStream& line, const TLineFormat& f,
       ++next;
     }
     const double stopAt = edge + bit * (1.5 + next);
-    if (stopAt > to)
+    if (stopAt > to) {
+      if (resume)
+        *resume = std::nextafter(edge, -1.0);
       break;
+    }
     TReceivedByte r;
     r.byte = static_cast<unsigned char>(value);
     r.parityError = parityError;

@@ -55,7 +55,9 @@ struct TReceivedByte {
 };
 
 // What a receiver set to `format` reads from the line between `from` and `to`; characters whose
-// stop bit comes after `to` are not read yet.
-std::vector<TReceivedByte> Receive(const TBitStream& line, const TLineFormat& format, double from, double to);
+// stop bit comes after `to` are not read yet. `resume` (when given) gets the time from which a
+// receiver that stays open goes on: before a character still in progress, else `to`.
+std::vector<TReceivedByte> Receive(const TBitStream& line, const TLineFormat& format, double from, double to,
+                                   double* resume = nullptr);
 
 } // namespace rv58
