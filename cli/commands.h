@@ -16,8 +16,9 @@ using Args = std::vector<std::string>;
 // Exit codes shared by the commands.
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitUsage = 1;
-inline constexpr int kExitFailed = 2; // port cannot be opened, file cannot be written
+inline constexpr int kExitFailed = 2;  // port cannot be opened, file cannot be written
 inline constexpr int kExitRefused = 3; // the upload check refused the settings
+inline constexpr int kExitNothing = 6; // detect heard nothing usable
 
 void PrintUsage(std::ostream& out);
 
@@ -29,5 +30,7 @@ int CmdDefaults(const CliContext& ctx, const Args& args);
 int CmdPorts(const CliContext& ctx, const Args& args);
 int CmdTest(const CliContext& ctx, const Args& args);
 int CmdUpload(const CliContext& ctx, const Args& args);
+int CmdMonitor(const CliContext& ctx, const Args& args);
+int CmdDetect(const CliContext& ctx, const Args& args);
 
 } // namespace rv58::cli

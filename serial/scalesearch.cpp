@@ -301,10 +301,7 @@ void TLineSearch::StartPhase2() {
     return;
   }
   const Heard& speed = ranked[speedTried_];
-  // Without framing errors at the probe the eighth bit was a stop bit: 7N2 goes first.
   formatOrder_.assign(std::begin(kFormats), std::end(kFormats));
-  if (speed.errors == 0)
-    std::rotate(formatOrder_.begin(), formatOrder_.end() - 1, formatOrder_.end());
   index_ = 0;
   current_ = Format(speed.format.baud, formatOrder_[0]);
   heard_ = Heard{};
