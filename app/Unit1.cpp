@@ -298,6 +298,11 @@ void Trvform::CreateFrame() {
   valami1->setShortcutContext(Qt::WindowShortcut);
   addAction(valami1); // F9 works wherever the focus is in the window
   connect(valami1, &QAction::triggered, this, &Trvform::FeltoltesButtonClick);
+
+  // Below the upload items: the scale monitor.
+  ScaleMonitorAction = PopupMenu1->addAction(QStringLiteral("Mérlegfigyelő…"));
+  ScaleMonitorAction->setObjectName(QStringLiteral("ScaleMonitorAction"));
+  connect(ScaleMonitorAction, &QAction::triggered, this, &Trvform::OpenScaleMonitor);
 }
 
 void Trvform::CreateTree() {

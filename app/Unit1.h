@@ -90,6 +90,8 @@ public:
   TPageControl* page1;
   QMenu* PopupMenu1;
   QAction* valami1;
+  QAction* ScaleMonitorAction = nullptr; // "Mérlegfigyelő…"
+  QWidget* ScaleMonitor = nullptr;       // the monitor window, once opened
 
   // Page 0: settings file and naming
   QLineEdit* merlegnev;
@@ -153,6 +155,13 @@ public slots:
   void MDLabel2LinkClicked(int linkIndex);
   void MDLabel4LinkClicked(int linkIndex);
   void MDLabel1LinkClicked(int linkIndex);
+  // The scale monitor window "Mérlegfigyelő" (scalemonitor.cpp): created on first use, then shown.
+  void OpenScaleMonitor();
+
+signals:
+  // Around each transmission, so that the scale monitor gives the port up and takes it back.
+  void TransmissionStarting();
+  void TransmissionEnded();
 
 public:
   // Background of a navigation tree item as it is drawn.
