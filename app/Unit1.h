@@ -157,6 +157,8 @@ public slots:
   void MDLabel1LinkClicked(int linkIndex);
   // The scale monitor window "Mérlegfigyelő" (scalemonitor.cpp): created on first use, then shown.
   void OpenScaleMonitor();
+  // How this window opens serial devices (the scale monitor opens its port the same way).
+  TDeviceOpener DeviceOpener() const { return env_.deviceOpener ? env_.deviceOpener : OpenComDevice; }
 
 signals:
   // Around each transmission, so that the scale monitor gives the port up and takes it back.

@@ -291,9 +291,12 @@ void TScaleMonitor::ApplySettings() {
     splitter_ = TFrameSplitter(frames.tm);
   }
   frameSettings_ = frames;
-  // Frames already heard are shown again with the new cuts.
-  for (auto& f : frames_)
-    f = EvaluateFrame(frameSettings_, f.bytes);
+  // Frames already heard are shown again with the new cuts, and the display as it would be now.
+  preview_ = TDisplayPreview();
+  for (std::size_t i = 0; i < frames_.size(); ++i) {
+    frames_[i] = EvaluateFrame(frameSettings_, frames_[i].bytes);
+    preview_.Show(frames_[i], times_[i]);
+  }
   dirty_ = true;
   const TLineFormat format = LineFormatOf(settings_);
   lineInfo_->setText(
@@ -319,7 +322,7 @@ void TScaleMonitor::OpenPort() {
     SetStatus(QStringLiteral("Nincs kiválasztott soros port (Feltöltés a kijelzőre oldal)."), true);
     return;
   }
-  port_ = std::make_unique<TComPort>(DefaultHandOff());
+  port_ = std::make_unique<TComPort>(DefaultHandOff(), form_->DeviceOpener());
   port_->Port = settings_.Comport_up();
   SetLineFormat(*port_, LineFormatOf(settings_));
   port_->ReceiveMode = rmRAW;
@@ -356,8 +359,11 @@ void TScaleMonitor::Received(const std::string& data) {
     DisplayFrame frame = EvaluateFrame(frameSettings_, bytes);
     preview_.Show(frame, now);
     frames_.push_back(std::move(frame));
-    if (frames_.size() > kFramesShown)
+    times_.push_back(now);
+    if (frames_.size() > kFramesShown) {
       frames_.pop_front();
+      times_.pop_front();
+    }
     dirty_ = true;
   }
 }
@@ -426,7 +432,7 @@ void TScaleMonitor::SearchStep() {
   const double now = static_cast<double>(clock_.elapsed()) / 1000.0;
   if (!searchPortOpen_) {
     const TLineFormat format = search_->Current();
-    port_ = std::make_unique<TComPort>(DefaultHandOff());
+    port_ = std::make_unique<TComPort>(DefaultHandOff(), form_->DeviceOpener());
     port_->Port = settings_.Comport_up();
     SetLineFormat(*port_, format);
     port_->ReceiveMode = rmRAW;

@@ -85,6 +85,7 @@ private:
   TFrameSplitter splitter_;
   TDisplayPreview preview_;
   std::deque<DisplayFrame> frames_;
+  std::deque<double> times_; // when each frame came, seconds on clock_
   QElapsedTimer clock_;
   bool dirty_ = true;
   bool uploading_ = false;
