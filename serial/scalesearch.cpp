@@ -257,12 +257,11 @@ void TLineSearch::Next() {
     heard_.score = SpeedScore(heard_.bytes, base_);
     speeds_.push_back(heard_);
     const bool clear = heard_.score >= 0.98;
-    ++index_;
-    if (clear || index_ >= speedOrder_.size()) {
+    if (clear || speeds_.size() >= speedOrder_.size()) {
       StartPhase2();
       return;
     }
-    current_ = Format(speedOrder_[index_], kSpeedProbe);
+    current_ = Format(speedOrder_[speeds_.size()], kSpeedProbe);
   } else {
     const auto analysis = AnalyseFrames(heard_.bytes, base_);
     const double share = TextShare(heard_.bytes);
@@ -274,16 +273,18 @@ void TLineSearch::Next() {
     }
     ++index_;
     if (index_ >= formatOrder_.size()) {
-      // No clean candidate at this speed: try the next best speed once.
-      ++speedTried_;
-      if (speedTried_ >= 2) {
-        Finish();
+      // No format reads this speed clean. A wrong speed can echo a frame so regularly that it
+      // looked clear: go on with the speeds not heard yet, else with the next best one.
+      if (speeds_.size() < speedOrder_.size()) {
+        phase_ = 1;
+        current_ = Format(speedOrder_[speeds_.size()], kSpeedProbe);
+      } else {
+        StartPhase2();
         return;
       }
-      StartPhase2();
-      return;
+    } else {
+      current_ = Format(current_.baud, formatOrder_[index_]);
     }
-    current_ = Format(current_.baud, formatOrder_[index_]);
   }
   heard_ = Heard{};
   heard_.format = current_;
@@ -291,19 +292,20 @@ void TLineSearch::Next() {
 
 void TLineSearch::StartPhase2() {
   phase_ = 2;
-  std::vector<Heard> ranked = speeds_;
-  std::stable_sort(ranked.begin(), ranked.end(),
-                   [](const Heard& a, const Heard& b) { return a.score > b.score; });
-  const bool silent = std::all_of(speeds_.begin(), speeds_.end(),
-                                  [](const Heard& h) { return h.rawBytes == 0 && h.rawErrors == 0; });
-  if (silent || speedTried_ >= ranked.size() || ranked[speedTried_].score < 0.5) {
+  // The best speed whose formats have not been tried; at most three speeds get that far.
+  const Heard* best = nullptr;
+  for (const Heard& h : speeds_)
+    if (std::find(tested_.begin(), tested_.end(), h.format.baud) == tested_.end() &&
+        (!best || h.score > best->score))
+      best = &h;
+  if (!best || best->score < 0.5 || tested_.size() >= 3) {
     Finish();
     return;
   }
-  const Heard& speed = ranked[speedTried_];
+  tested_.push_back(best->format.baud);
   formatOrder_.assign(std::begin(kFormats), std::end(kFormats));
   index_ = 0;
-  current_ = Format(speed.format.baud, formatOrder_[0]);
+  current_ = Format(best->format.baud, formatOrder_[0]);
   heard_ = Heard{};
   heard_.format = current_;
 }
@@ -342,12 +344,11 @@ void TLineSearch::Finish() {
 double TLineSearch::Progress() const {
   if (done_)
     return 1.0;
-  if (phase_ == 1)
-    return 0.6 * static_cast<double>(index_) / static_cast<double>(speedOrder_.size());
-  return 0.6 + 0.4 *
-                   (static_cast<double>(speedTried_) +
-                    static_cast<double>(index_) / static_cast<double>(std::size(kFormats))) /
-                   2.0;
+  // Most of the time goes to the speeds; each format round takes a share of the rest.
+  const double speeds = static_cast<double>(speeds_.size()) / static_cast<double>(speedOrder_.size());
+  const double formats =
+      phase_ == 2 ? static_cast<double>(index_) / static_cast<double>(std::size(kFormats)) : 0;
+  return std::min(0.99, 0.7 * speeds + 0.3 * formats);
 }
 
 TSearchResult TLineSearch::Result() const {

@@ -94,7 +94,7 @@ private:
   std::vector<Heard> formats_; // phase 2 results
   std::vector<std::uint32_t> speedOrder_;
   std::vector<std::int32_t> formatOrder_;
-  std::size_t speedTried_ = 0; // phase 2 round: which ranked speed
+  std::vector<std::uint32_t> tested_; // speeds whose formats were tried
   TSearchResult result_;
 };
 
