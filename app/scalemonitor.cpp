@@ -27,6 +27,7 @@ namespace {
 
 constexpr std::size_t kFramesShown = 50;
 constexpr int kTickMs = 50;
+constexpr qint64 kListEveryMs = 500;
 constexpr int kReopenTicks = 20; // a missing or busy port is tried again once a second
 
 QString FromCp1250(std::string_view text) {
@@ -312,6 +313,7 @@ void TScaleMonitor::ApplySettings() {
     ClosePort();
     OpenPort();
   }
+  listClock_.invalidate(); // the new cuts show at once
   Refresh();
 }
 
@@ -402,9 +404,11 @@ void TScaleMonitor::Refresh() {
            : QStringLiteral("A szöveg nem fér el a kijelzőn (%1 karakter, a kijelző %2 karakteres).")
                  .arg(DisplayCells(text))
                  .arg(DisplayWidth(frameSettings_.bt)));
-  if (!dirty_)
+  // Laying out the list is what costs: on a fast stream it is redone twice a second at most.
+  if (!dirty_ || (listClock_.isValid() && listClock_.elapsed() < kListEveryMs))
     return;
   dirty_ = false;
+  listClock_.start();
   QString html;
   for (const auto& f : frames_)
     html += FrameLine(f, frameSettings_) + QStringLiteral("<br>");

@@ -87,6 +87,7 @@ private:
   std::deque<DisplayFrame> frames_;
   std::deque<double> times_; // when each frame came, seconds on clock_
   QElapsedTimer clock_;
+  QElapsedTimer listClock_; // since the frame list was last laid out
   bool dirty_ = true;
   bool uploading_ = false;
   bool settingsPending_ = false;
