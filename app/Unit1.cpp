@@ -333,6 +333,11 @@ void Trvform::CreateFrame() {
   kijelzotesztDTR = PopupMenu1->addAction(QStringLiteral("Kijelzőteszt DTR-impulzussal"));
   kijelzotesztDTR->setObjectName(QStringLiteral("kijelzotesztDTR"));
   connect(kijelzotesztDTR, &QAction::triggered, this, &Trvform::KijelzotesztDTRClick);
+
+  // Below the upload items: the scale monitor.
+  ScaleMonitorAction = PopupMenu1->addAction(QStringLiteral("Mérlegfigyelő…"));
+  ScaleMonitorAction->setObjectName(QStringLiteral("ScaleMonitorAction"));
+  connect(ScaleMonitorAction, &QAction::triggered, this, &Trvform::OpenScaleMonitor);
 }
 
 void Trvform::CreateTree() {

@@ -93,6 +93,8 @@ public:
   // The same commands with the DTR pulse, for desktops that take Alt + click for themselves.
   QAction* feltoltesDTR;
   QAction* kijelzotesztDTR;
+  QAction* ScaleMonitorAction = nullptr; // "Mérlegfigyelő…"
+  QWidget* ScaleMonitor = nullptr;       // the monitor window, once opened
 
   // Page 0: settings file and naming
   QLineEdit* merlegnev;
@@ -158,6 +160,15 @@ public slots:
   void MDLabel2LinkClicked(int linkIndex);
   void MDLabel4LinkClicked(int linkIndex);
   void MDLabel1LinkClicked(int linkIndex);
+  // The scale monitor window "Mérlegfigyelő" (scalemonitor.cpp): created on first use, then shown.
+  void OpenScaleMonitor();
+  // How this window opens serial devices (the scale monitor opens its port the same way).
+  TDeviceOpener DeviceOpener() const { return env_.deviceOpener ? env_.deviceOpener : OpenComDevice; }
+
+signals:
+  // Around each transmission, so that the scale monitor gives the port up and takes it back.
+  void TransmissionStarting();
+  void TransmissionEnded();
 
 public:
   // Background of a navigation tree item as it is drawn.

@@ -2,14 +2,22 @@
 #include "appsetup.h"
 
 #include <QApplication>
+#include <QMetaObject>
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   rv58::SetUpApplication();
   int result = 0;
   {
-    rv58::Trvform rvform;
+    // "--monitor" (the desktop entry's action) opens the scale monitor beside the window.
+    QStringList arguments = QCoreApplication::arguments();
+    const bool monitor = arguments.removeAll(QStringLiteral("--monitor")) > 0;
+    rv58::TrvformEnvironment environment;
+    environment.arguments = arguments;
+    rv58::Trvform rvform(environment);
     rvform.show();
+    if (monitor)
+      QMetaObject::invokeMethod(&rvform, &rv58::Trvform::OpenScaleMonitor, Qt::QueuedConnection);
     result = QApplication::exec();
   } // FormDestroy stores the window position here
   (void)result;

@@ -96,10 +96,15 @@ void Trvform::SendToDisplay(const std::string& portName, const std::string& mess
     return;
   }
   sending_ = true;
+  // The scale monitor closes its port now and reopens it when the transmission is over.
+  emit TransmissionStarting();
   struct TReset {
-    bool& flag;
-    ~TReset() { flag = false; }
-  } reset{sending_};
+    Trvform* form;
+    ~TReset() {
+      form->sending_ = false;
+      emit form->TransmissionEnded();
+    }
+  } reset{this};
 
   // Port names stand for the devices the preferences' "Ports" section names now.
   LoadPortsSection(prefs_->FileName());

@@ -16,12 +16,17 @@ void PrintUsage(std::ostream& out) {
   out << "Használat: rv58ctl [--ini FÁJL] PARANCS [...]\n"
          "\n"
          "Parancsok:\n"
-         "  message [FÁJL]                          a konfigurációs üzenet kiírása (FÁJL \"RV5\" szakaszából,\n"
+         "  message [FÁJL]                          a konfigurációs üzenet kiírása (FÁJL \"RV5\" "
+         "szakaszából,\n"
          "                                          fájl nélkül az alapbeállításokból)\n"
          "  defaults FÁJL                           az alapbeállítások mentése FÁJL-ba (port: COM1)\n"
          "  ports [-v]                              a soros portok listája (-v: leírással)\n"
          "  test --port PORT [--old]                kijelzőteszt küldése (--old: 2400 baud)\n"
          "  upload FÁJL [--port PORT] [--dtr-pulse] a beállítások feltöltése a kijelzőre\n"
+         "  monitor --port PORT [FÁJL] [--count N] [--seconds S]\n"
+         "                                          a mérleg kereteinek és a kijelző előnézetének kiírása\n"
+         "  detect --port PORT [--seconds S] [--save FÁJL]\n"
+         "                                          a mérleg vonalának és kereteinek felismerése\n"
          "\n"
          "Kapcsolók:\n"
          "  --ini FÁJL   a beállításfájl (rv58led.ini) helye\n"
@@ -77,5 +82,9 @@ int main(int argc, char** argv) {
     return CmdTest(ctx, args);
   if (command == "upload")
     return CmdUpload(ctx, args);
+  if (command == "monitor")
+    return CmdMonitor(ctx, args);
+  if (command == "detect")
+    return CmdDetect(ctx, args);
   return UsageError();
 }

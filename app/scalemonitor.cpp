@@ -1,0 +1,581 @@
+#include "scalemonitor.h"
+
+#include "Unit1.h"
+#include "cp1250.h"
+#include "portnames.h"
+#include "scalelisten.h"
+#include "windowcontrols.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTextEdit>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace rv58 {
+
+namespace {
+
+constexpr std::size_t kFramesShown = 50;
+constexpr int kTickMs = 50;
+constexpr qint64 kListEveryMs = 500;
+constexpr int kReopenTicks = 20; // a missing or busy port is tried again once a second
+
+QString FromCp1250(std::string_view text) {
+  return QString::fromStdString(Cp1250ToUtf8(text));
+}
+
+QString Html(std::string_view bytes) {
+  return FromCp1250(FrameForHuman(bytes)).toHtmlEscaped().replace(QLatin1Char(' '), QStringLiteral("&nbsp;"));
+}
+
+// One frame of the list: the cut characters struck through in grey, the shown part in bold, the
+// terminator in grey, then the display's text; invalid frames grey, error frames red.
+QString FrameLine(const DisplayFrame& f, const FrameSettings& s) {
+  const std::string_view bytes = f.bytes;
+  QString line;
+  if (f.kind == FrameKind::fkOK) {
+    const bool terminated = s.tm >= 0 && !bytes.empty() && bytes.back() == static_cast<char>(s.tm);
+    const std::size_t body = bytes.size() - (terminated ? 1 : 0);
+    const std::size_t mid = body - f.cutFront - f.cutBack;
+    line = QStringLiteral("<span style='color:#999;text-decoration:line-through'>%1</span>"
+                          "<b>%2</b>"
+                          "<span style='color:#999;text-decoration:line-through'>%3</span>"
+                          "<span style='color:#888'>%4</span>")
+               .arg(Html(bytes.substr(0, f.cutFront)), Html(bytes.substr(f.cutFront, mid)),
+                    Html(bytes.substr(f.cutFront + mid, f.cutBack)), Html(bytes.substr(body)));
+    line += QStringLiteral(" &rarr; <b>%1</b>").arg(FromCp1250(f.text).toHtmlEscaped());
+    if (!f.fits)
+      line += QStringLiteral(" <span style='color:#b60'>(nem fér el)</span>");
+  } else if (f.kind == FrameKind::fkERROR) {
+    line = QStringLiteral("<span style='color:#c00'>%1 &rarr; <b>%2</b> (hibajelzés)</span>")
+               .arg(Html(bytes), FromCp1250(f.text).toHtmlEscaped());
+  } else {
+    line = QStringLiteral(
+               "<span style='color:#999'><i>%1 (érvénytelen: nincs benne a kötelező karakter)</i></span>")
+               .arg(Html(bytes));
+  }
+  return line;
+}
+
+QString CharacterName(std::int32_t code) {
+  const auto& items = CharacterChoiceList();
+  return code >= 0 && code < static_cast<std::int32_t>(items.size())
+             ? FromCp1250(items[static_cast<std::size_t>(code)])
+             : QStringLiteral("–");
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+TSegmentPreview::TSegmentPreview(QWidget* parent) : QWidget(parent) {
+  setObjectName(QStringLiteral("Elonezet"));
+  setMinimumHeight(90);
+  setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+}
+
+void TSegmentPreview::SetText(const std::string& text, int width, bool fits) {
+  if (text == text_ && width == width_ && fits == fits_)
+    return;
+  text_ = text;
+  width_ = width;
+  fits_ = fits;
+  update();
+}
+
+QSize TSegmentPreview::sizeHint() const {
+  return {420, 110};
+}
+
+void TSegmentPreview::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.fillRect(rect(), Qt::black);
+  // Cells from the right: a point lights the point of the character before it.
+  struct Cell {
+    char c = ' ';
+    bool point = false;
+  };
+  std::vector<Cell> cells;
+  for (const char c : text_) {
+    if (c == '.' && !cells.empty() && !cells.back().point)
+      cells.back().point = true;
+    else
+      cells.push_back({c == '.' ? ' ' : c, c == '.'});
+  }
+  const auto width = static_cast<std::size_t>(width_);
+  if (cells.size() > width)
+    cells.erase(cells.begin(), cells.end() - static_cast<long>(width));
+  cells.insert(cells.begin(), width - cells.size(), Cell{});
+
+  const double margin = 10;
+  const double cellW = (this->width() - 2 * margin) / static_cast<double>(width);
+  const double h = height() - 2 * margin;
+  const double w = std::min(cellW * 0.7, h * 0.55);
+  const double t = std::max(3.0, w * 0.16);
+  const QColor on(255, 30, 20), off(45, 0, 0);
+  for (std::size_t i = 0; i < cells.size(); ++i) {
+    const double x = margin + cellW * static_cast<double>(i) + (cellW - w) / 2 - t;
+    const double y = margin;
+    const std::uint8_t mask = SevenSegments(cells[i].c);
+    const QRectF seg[7] = {
+        {x + t, y, w - 2 * t, t},                           // a
+        {x + w - t, y + t, t, h / 2 - 1.5 * t},             // b
+        {x + w - t, y + h / 2 + t / 2, t, h / 2 - 1.5 * t}, // c
+        {x + t, y + h - t, w - 2 * t, t},                   // d
+        {x, y + h / 2 + t / 2, t, h / 2 - 1.5 * t},         // e
+        {x, y + t, t, h / 2 - 1.5 * t},                     // f
+        {x + t, y + h / 2 - t / 2, w - 2 * t, t},           // g
+    };
+    for (int s = 0; s < 7; ++s)
+      p.fillRect(seg[s], (mask >> s) & 1 ? on : off);
+    p.setBrush(cells[i].point ? on : off);
+    p.setPen(Qt::NoPen);
+    p.drawEllipse(QPointF(x + w + t * 0.9, y + h - t / 2), t * 0.6, t * 0.6);
+  }
+  if (!fits_) {
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QColor(255, 200, 0));
+    p.drawRect(rect().adjusted(1, 1, -2, -2));
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TScaleMonitor::TScaleMonitor(Trvform* form) : QWidget(form, Qt::Window), form_(form) {
+  setObjectName(QStringLiteral("ScaleMonitor"));
+  setWindowTitle(QStringLiteral("Mérlegfigyelő"));
+  resize(640, 600);
+  auto* layout = new QVBoxLayout(this);
+
+  lineInfo_ = new QLabel(this);
+  lineInfo_->setObjectName(QStringLiteral("lineInfo"));
+  layout->addWidget(lineInfo_);
+
+  auto* previewLabel = new QLabel(
+      QStringLiteral("<b>Előnézet</b> <span style='color:#777'>(a kijelző saját programja dönt)</span>"),
+      this);
+  layout->addWidget(previewLabel);
+  preview_widget_ = new TSegmentPreview(this);
+  layout->addWidget(preview_widget_);
+  fitNote_ = new QLabel(this);
+  fitNote_->setStyleSheet(QStringLiteral("color:#b60"));
+  layout->addWidget(fitNote_);
+
+  layout->addWidget(new QLabel(QStringLiteral("<b>Keretek</b> (a legutóbbi %1)").arg(kFramesShown), this));
+  frameList_ = new QTextEdit(this);
+  frameList_->setObjectName(QStringLiteral("frames"));
+  frameList_->setReadOnly(true);
+  frameList_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  frameList_->setLineWrapMode(QTextEdit::NoWrap);
+  layout->addWidget(frameList_, 1);
+
+  auto* row = new QHBoxLayout;
+  felismeres_ = new QPushButton(QStringLiteral("Felismerés"), this);
+  felismeres_->setObjectName(QStringLiteral("Felismeres"));
+  stop_ = new QPushButton(QStringLiteral("Leállítás"), this);
+  stop_->setObjectName(QStringLiteral("Leallitas"));
+  stop_->setEnabled(false);
+  progress_ = new QProgressBar(this);
+  progress_->setRange(0, 100);
+  progress_->setValue(0);
+  atvetel_ = new QPushButton(QStringLiteral("Átvétel"), this);
+  atvetel_->setObjectName(QStringLiteral("Atvetel"));
+  atvetel_->setEnabled(false);
+  atvetel_->setToolTip(
+      QStringLiteral("A felismert beállítások az oldalakra kerülnek; semmi sem kerül elküldésre "
+                     "vagy mentésre (feltöltés: F9)."));
+  row->addWidget(felismeres_);
+  row->addWidget(stop_);
+  row->addWidget(progress_, 1);
+  row->addWidget(atvetel_);
+  layout->addLayout(row);
+
+  result_ = new QTextEdit(this);
+  result_->setObjectName(QStringLiteral("result"));
+  result_->setReadOnly(true);
+  result_->setMaximumHeight(150);
+  result_->setPlaceholderText(
+      QStringLiteral("A „Felismerés” végighallgatja a sebességeket és formátumokat, majd a keretekből "
+                     "javasolja a karakterek beállításait."));
+  layout->addWidget(result_);
+
+  status_ = new QLabel(this);
+  status_->setObjectName(QStringLiteral("status"));
+  layout->addWidget(status_);
+
+  connect(felismeres_, &QPushButton::clicked, this, &TScaleMonitor::FelismeresClick);
+  connect(stop_, &QPushButton::clicked, this, &TScaleMonitor::StopClick);
+  connect(atvetel_, &QPushButton::clicked, this, &TScaleMonitor::AtvetelClick);
+
+  // The pages as they change.
+  for (QComboBox* list : {form->bd, form->pr, form->tm, form->kr, form->le, form->lh, form->bt, form->tp,
+                          form->hk, form->Comport_up})
+    connect(list, &QComboBox::currentIndexChanged, this, &TScaleMonitor::SettingsChanged);
+  for (QCheckBox* box : {form->nm, form->au})
+    connect(box, &QCheckBox::toggled, this, &TScaleMonitor::SettingsChanged);
+  connect(form->ht, &QLineEdit::textChanged, this, &TScaleMonitor::SettingsChanged);
+  connect(form, &Trvform::TransmissionStarting, this, [this] {
+    uploading_ = true;
+    if (search_)
+      StopClick();
+    ClosePort();
+    SetStatus(QStringLiteral("Feltöltés folyik; a port addig a feltöltésé."), false);
+  });
+  connect(form, &Trvform::TransmissionEnded, this, [this] {
+    uploading_ = false;
+    SetStatus({}, false);
+    OpenPort();
+  });
+
+  timer_ = new QTimer(this);
+  timer_->setInterval(kTickMs);
+  connect(timer_, &QTimer::timeout, this, &TScaleMonitor::Tick);
+  clock_.start();
+  ApplySettings();
+}
+
+TScaleMonitor::~TScaleMonitor() {
+  search_.reset();
+  ClosePort();
+}
+
+std::string TScaleMonitor::PreviewText() const {
+  return preview_.Text(frameSettings_, static_cast<double>(clock_.elapsed()) / 1000.0);
+}
+
+QString TScaleMonitor::StatusText() const {
+  return status_->text();
+}
+
+void TScaleMonitor::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  timer_->start();
+  if (!PortOpen() && !search_)
+    OpenPort();
+}
+
+void TScaleMonitor::closeEvent(QCloseEvent* event) {
+  if (search_)
+    StopClick();
+  ClosePort();
+  timer_->stop();
+  QWidget::closeEvent(event);
+}
+
+void TScaleMonitor::SettingsChanged() {
+  // Loading a file or "Átvétel" changes many controls at once: follow them once.
+  if (settingsPending_)
+    return;
+  settingsPending_ = true;
+  QTimer::singleShot(0, this, [this] {
+    settingsPending_ = false;
+    ApplySettings();
+  });
+}
+
+void TScaleMonitor::ApplySettings() {
+  const DisplaySettings old = settings_;
+  settings_ = form_->ReadSettings();
+  const FrameSettings frames = FrameSettings::From(settings_);
+  if (frames.tm != frameSettings_.tm) {
+    splitter_ = TFrameSplitter(frames.tm);
+  }
+  frameSettings_ = frames;
+  // Frames already heard are shown again with the new cuts, and the display as it would be now.
+  preview_ = TDisplayPreview();
+  for (std::size_t i = 0; i < frames_.size(); ++i) {
+    frames_[i] = EvaluateFrame(frameSettings_, frames_[i].bytes);
+    preview_.Show(frames_[i], times_[i]);
+  }
+  dirty_ = true;
+  const TLineFormat format = LineFormatOf(settings_);
+  lineInfo_->setText(
+      QStringLiteral("Port: <b>%1</b> &nbsp; Sebesség: <b>%2</b> &nbsp; Formátum: <b>%3</b> "
+                     "&nbsp; Zárókarakter: <b>%4</b>")
+          .arg(settings_.Comport_up().empty() ? QStringLiteral("–") : FromCp1250(settings_.Comport_up()),
+               QString::number(format.baud),
+               QString::fromStdString(format.Name().substr(format.Name().find(' ') + 1)),
+               CharacterName(frames.tm)));
+  const bool lineChanged =
+      old.Comport_up() != settings_.Comport_up() || old.bd() != settings_.bd() || old.pr() != settings_.pr();
+  if (lineChanged && !search_ && isVisible()) {
+    ClosePort();
+    OpenPort();
+  }
+  listClock_.invalidate(); // the new cuts show at once
+  Refresh();
+}
+
+void TScaleMonitor::OpenPort() {
+  if (uploading_ || search_ || !isVisible() || PortOpen())
+    return;
+  if (settings_.Comport_up().empty()) {
+    SetStatus(QStringLiteral("Nincs kiválasztott soros port (Feltöltés a kijelzőre oldal)."), true);
+    return;
+  }
+  port_ = std::make_unique<TComPort>(DefaultHandOff(), form_->DeviceOpener());
+  port_->Port = settings_.Comport_up();
+  SetLineFormat(*port_, LineFormatOf(settings_));
+  port_->ReceiveMode = rmRAW;
+  port_->ReceiveCallBack = [this](const std::string& data) { Received(data); };
+  port_->OnError = [this](TComPort& p) {
+    if (p.Active())
+      ++lineErrors_;
+  };
+  port_->Open();
+  if (!port_->Active()) {
+    port_.reset();
+    SetStatus(QStringLiteral("A soros port nem nyitaható meg ! (%1: foglalt, hiányzik vagy nincs jog; "
+                             "újrapróbálás másodpercenként)")
+                  .arg(FromCp1250(settings_.Comport_up())),
+              true);
+    return;
+  }
+  splitter_.Clear();
+  SetStatus(QStringLiteral("Figyelés: %1").arg(QString::fromStdString(PortDevicePath(port_->Port))), false);
+}
+
+void TScaleMonitor::ClosePort() {
+  if (!port_)
+    return;
+  port_->ReceiveCallBack = nullptr;
+  port_->OnError = nullptr;
+  port_->Close();
+  port_.reset();
+}
+
+void TScaleMonitor::Received(const std::string& data) {
+  const double now = static_cast<double>(clock_.elapsed()) / 1000.0;
+  for (auto& bytes : splitter_.Feed(data)) {
+    DisplayFrame frame = EvaluateFrame(frameSettings_, bytes);
+    preview_.Show(frame, now);
+    frames_.push_back(std::move(frame));
+    times_.push_back(now);
+    if (frames_.size() > kFramesShown) {
+      frames_.pop_front();
+      times_.pop_front();
+    }
+    dirty_ = true;
+  }
+}
+
+void TScaleMonitor::Tick() {
+  if (search_) {
+    SearchStep();
+    return;
+  }
+  ++ticks_;
+  if (!uploading_ && ticks_ % kReopenTicks == 0) {
+    if (port_) {
+      // A device that went away (a USB adapter pulled out) is closed, and reopened when it is back.
+      const QString path = QString::fromStdString(PortDevicePath(port_->Port));
+      if (!QFileInfo::exists(path)) {
+        ClosePort();
+        SetStatus(QStringLiteral("A soros port eltűnt (%1); újranyitás, ha visszatér.").arg(path), true);
+      }
+    } else {
+      const QString warning = status_->text();
+      OpenPort();
+      if (!PortOpen() && warning.contains(QStringLiteral("eltűnt")))
+        SetStatus(warning, true);
+    }
+  }
+  Refresh();
+}
+
+void TScaleMonitor::Refresh() {
+  const double now = static_cast<double>(clock_.elapsed()) / 1000.0;
+  const std::string text = preview_.Text(frameSettings_, now);
+  const bool fits = DisplayCells(text) <= static_cast<std::size_t>(DisplayWidth(frameSettings_.bt));
+  preview_widget_->SetText(text, DisplayWidth(frameSettings_.bt), fits);
+  fitNote_->setText(
+      fits ? QString()
+           : QStringLiteral("A szöveg nem fér el a kijelzőn (%1 karakter, a kijelző %2 karakteres).")
+                 .arg(DisplayCells(text))
+                 .arg(DisplayWidth(frameSettings_.bt)));
+  // Laying out the list is what costs: on a fast stream it is redone twice a second at most.
+  if (!dirty_ || (listClock_.isValid() && listClock_.elapsed() < kListEveryMs))
+    return;
+  dirty_ = false;
+  listClock_.start();
+  QString html;
+  for (const auto& f : frames_)
+    html += FrameLine(f, frameSettings_) + QStringLiteral("<br>");
+  frameList_->setHtml(QStringLiteral("<div style='white-space:pre'>%1</div>").arg(html));
+  frameList_->moveCursor(QTextCursor::End);
+}
+
+void TScaleMonitor::FelismeresClick() {
+  if (search_ || uploading_)
+    return;
+  ClosePort();
+  search_ = std::make_unique<TLineSearch>(frameSettings_);
+  searchPortOpen_ = false;
+  found_.reset();
+  result_->clear();
+  progress_->setValue(0);
+  felismeres_->setEnabled(false);
+  stop_->setEnabled(true);
+  atvetel_->setEnabled(false);
+  SetStatus(QStringLiteral("Felismerés…"), false);
+  timer_->start();
+}
+
+void TScaleMonitor::SearchStep() {
+  const double now = static_cast<double>(clock_.elapsed()) / 1000.0;
+  if (!searchPortOpen_) {
+    const TLineFormat format = search_->Current();
+    port_ = std::make_unique<TComPort>(DefaultHandOff(), form_->DeviceOpener());
+    port_->Port = settings_.Comport_up();
+    SetLineFormat(*port_, format);
+    port_->ReceiveMode = rmRAW;
+    searchOpened_ = now;
+    port_->ReceiveCallBack = [this](const std::string& data) {
+      if (search_)
+        search_->Feed(data, 0, static_cast<double>(clock_.elapsed()) / 1000.0 - searchOpened_);
+    };
+    port_->OnError = [this](TComPort& p) {
+      if (p.Active() && search_)
+        search_->Feed({}, 1, static_cast<double>(clock_.elapsed()) / 1000.0 - searchOpened_);
+    };
+    port_->Open();
+    if (!port_->Active()) {
+      port_.reset();
+      search_->Stop();
+      SearchDone();
+      SetStatus(QStringLiteral("A soros port nem nyitaható meg !"), true);
+      return;
+    }
+    searchPortOpen_ = true;
+    SetStatus(QStringLiteral("Felismerés… %1").arg(QString::fromStdString(format.Name())), false);
+    return;
+  }
+  if (search_->Enough() || now - searchOpened_ >= TLineSearch::ListenSeconds(search_->Current())) {
+    ClosePort();
+    searchPortOpen_ = false;
+    search_->Next();
+    progress_->setValue(static_cast<int>(search_->Progress() * 100));
+    if (search_->Done())
+      SearchDone();
+  }
+}
+
+void TScaleMonitor::StopClick() {
+  if (!search_)
+    return;
+  ClosePort();
+  search_->Stop();
+  SearchDone();
+}
+
+void TScaleMonitor::SearchDone() {
+  found_ = search_->Result();
+  search_.reset();
+  searchPortOpen_ = false;
+  progress_->setValue(100);
+  felismeres_->setEnabled(true);
+  stop_->setEnabled(false);
+  atvetel_->setEnabled(found_->outcome == TSearchOutcome::soFOUND);
+  SetStatus({}, false);
+  ShowResult();
+  OpenPort();
+}
+
+void TScaleMonitor::ShowResult() {
+  if (!found_)
+    return;
+  if (found_->outcome == TSearchOutcome::soNODATA) {
+    result_->setHtml(
+        QStringLiteral("<b>Nem érkezett adat a porton.</b> Be van kapcsolva a mérleg, és jó a kábel?"));
+    return;
+  }
+  if (found_->outcome == TSearchOutcome::soUNUSABLE) {
+    result_->setHtml(QStringLiteral("<b>Nem érkezett használható adat</b> (csak hibás vagy értelmezhetetlen "
+                                    "karakterek egyik sebességen és formátumon sem)."));
+    return;
+  }
+  const TSearchResult& r = *found_;
+  const FrameSettings& s = r.frames.settings;
+  QString html = QStringLiteral("<b>Vonal: %1</b>").arg(QString::fromStdString(r.format.Name()));
+  if (r.runnerUp)
+    html += QStringLiteral(" &nbsp;(ugyanilyen jó volt: %1)").arg(QString::fromStdString(r.runnerUp->Name()));
+  html += QStringLiteral("<br>");
+  for (const auto& sug : r.frames.suggestions) {
+    QString name, value;
+    if (sug.key == "tm") {
+      name = QStringLiteral("Zárókarakter");
+      value = CharacterName(sug.value);
+    } else if (sug.key == "kr") {
+      name = QStringLiteral("Kötelező karakter");
+      value = CharacterName(sug.value);
+    } else if (sug.key == "le") {
+      name = QStringLiteral("Levágás (elejéről)");
+      value = QString::number(sug.value);
+    } else if (sug.key == "lh") {
+      name = QStringLiteral("Levágás (hátulról)");
+      value = QString::number(sug.value);
+    } else if (sug.key == "nm") {
+      name = QStringLiteral("0 maszkolás levágása");
+      value = sug.value ? QStringLiteral("be") : QStringLiteral("ki");
+    } else {
+      name = QStringLiteral("Tizedespont helye");
+      value = QString::number(sug.value);
+    }
+    QStringList shown;
+    for (const std::size_t i : sug.frames)
+      if (i < r.frames.frames.size() && shown.size() < 3)
+        shown << Html(r.frames.frames[i]);
+    html += QStringLiteral("%1: <b>%2</b> <span style='color:#777;font-family:monospace'>← %3</span><br>")
+                .arg(name, value, shown.join(QStringLiteral(" | ")));
+  }
+  if (!r.frames.frames.empty()) {
+    const DisplayFrame f = EvaluateFrame(s, r.frames.frames.back());
+    html += QStringLiteral("Előnézet: <b>%1</b>").arg(FromCp1250(f.text).toHtmlEscaped());
+  }
+  result_->setHtml(html);
+}
+
+void TScaleMonitor::AtvetelClick() {
+  if (!found_ || found_->outcome != TSearchOutcome::soFOUND)
+    return;
+  DisplaySettings s = form_->ReadSettings();
+  const FrameSettings& f = found_->frames.settings;
+  s.SetBd(found_->format.BdIndex());
+  s.SetPr(found_->format.PrIndex());
+  s.SetTm(f.tm);
+  s.SetKr(f.kr);
+  s.SetLe(f.le);
+  s.SetLh(f.lh);
+  s.SetNm(f.nm);
+  s.SetTp(f.tp);
+  form_->WriteSettings(s);
+  SetStatus(QStringLiteral("Átvéve az oldalakra (nincs elküldve, nincs mentve; feltöltés: F9)."), false);
+}
+
+void TScaleMonitor::SetStatus(const QString& text, bool warning) {
+  status_->setStyleSheet(warning ? QStringLiteral("color:#c00;font-weight:bold") : QString());
+  status_->setText(text);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+void Trvform::OpenScaleMonitor() {
+  if (!ScaleMonitor)
+    ScaleMonitor = new TScaleMonitor(this);
+  ScaleMonitor->show();
+  ScaleMonitor->raise();
+  ScaleMonitor->activateWindow();
+}
+
+} // namespace rv58

@@ -1,0 +1,116 @@
+#pragma once
+// The scale monitor "Mérlegfigyelő": what the scale sends on the upload page's port, read with
+// the pages' settings as they stand, and a preview of what the display would show; the search
+// for the line format and the frame settings, and taking them over into the pages.
+
+#include "ComPort.h"
+#include "scalemodel.h"
+#include "scalesearch.h"
+
+#include <QElapsedTimer>
+#include <QWidget>
+
+#include <deque>
+#include <memory>
+#include <optional>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTextEdit;
+class QTimer;
+
+namespace rv58 {
+
+class Trvform;
+
+// The display's face: red seven-segment characters on black, as wide as the display.
+class TSegmentPreview : public QWidget {
+  Q_OBJECT
+public:
+  explicit TSegmentPreview(QWidget* parent = nullptr);
+  void SetText(const std::string& text, int width, bool fits);
+  const std::string& Text() const { return text_; }
+  QSize sizeHint() const override;
+
+protected:
+  void paintEvent(QPaintEvent* event) override;
+
+private:
+  std::string text_;
+  int width_ = 5;
+  bool fits_ = true;
+};
+
+class TScaleMonitor : public QWidget {
+  Q_OBJECT
+public:
+  explicit TScaleMonitor(Trvform* form);
+  ~TScaleMonitor() override;
+
+  // What the window shows (for tests and screenshots).
+  const std::deque<DisplayFrame>& Frames() const { return frames_; }
+  std::string PreviewText() const;
+  QString StatusText() const;
+  bool PortOpen() const { return port_ && port_->Active(); }
+  bool Searching() const { return search_ != nullptr; }
+  const std::optional<TSearchResult>& Found() const { return found_; }
+
+public slots:
+  void FelismeresClick(); // start the search
+  void StopClick();       // stop it
+  void AtvetelClick();    // the found settings into the pages
+
+protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+private:
+  void SettingsChanged();
+  void ApplySettings();
+  void OpenPort();
+  void ClosePort();
+  void Received(const std::string& data);
+  void Tick();
+  void Refresh();
+  void SearchStep();
+  void SearchDone();
+  void ShowResult();
+  void SetStatus(const QString& text, bool warning);
+
+  Trvform* form_;
+  std::unique_ptr<TComPort> port_;
+  DisplaySettings settings_;
+  FrameSettings frameSettings_;
+  TFrameSplitter splitter_;
+  TDisplayPreview preview_;
+  std::deque<DisplayFrame> frames_;
+  std::deque<double> times_; // when each frame came, seconds on clock_
+  QElapsedTimer clock_;
+  QElapsedTimer listClock_; // since the frame list was last laid out
+  bool dirty_ = true;
+  bool uploading_ = false;
+  bool settingsPending_ = false;
+  unsigned lineErrors_ = 0;
+  int ticks_ = 0;
+  QString portWarning_;
+
+  std::unique_ptr<TLineSearch> search_;
+  bool searchPortOpen_ = false;
+  double searchOpened_ = 0;
+  std::optional<TSearchResult> found_;
+
+  QLabel* status_;
+  QLabel* lineInfo_;
+  TSegmentPreview* preview_widget_;
+  QLabel* fitNote_;
+  QTextEdit* frameList_;
+  QPushButton* felismeres_;
+  QPushButton* stop_;
+  QPushButton* atvetel_;
+  QProgressBar* progress_;
+  QTextEdit* result_;
+  QTimer* timer_;
+};
+
+} // namespace rv58

@@ -1,0 +1,207 @@
+// rv58ctl monitor and detect: what the scale sends, what the display would show, and the search.
+#include "commands.h"
+
+#include "ComPort.h"
+#include "cp1250.h"
+#include "inifile.h"
+#include "scalelisten.h"
+#include "settingsfile.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <iostream>
+#include <sys/stat.h>
+
+namespace rv58::cli {
+
+namespace {
+
+constexpr const char* kPortWarning = "A soros port nem nyitaható meg !";
+
+volatile std::sig_atomic_t gInterrupted = 0;
+
+void OnInterrupt(int) {
+  gInterrupted = 1;
+}
+
+// Ctrl+C ends the listening in order (the port is closed, the exit code is 0).
+struct InterruptScope {
+  InterruptScope() {
+    gInterrupted = 0;
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
+  }
+  ~InterruptScope() {
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+  }
+};
+
+bool ParseNumber(const std::string& text, double& out) {
+  char* end = nullptr;
+  out = std::strtod(text.c_str(), &end);
+  return !text.empty() && end && *end == '\0' && out >= 0;
+}
+
+const char* KindName(FrameKind kind) {
+  switch (kind) {
+  case FrameKind::fkOK:
+    return "ok";
+  case FrameKind::fkERROR:
+    return "error";
+  default:
+    return "invalid";
+  }
+}
+
+// One frame as a line: the frame, its kind and the display's text after it.
+void PrintFrame(const DisplayFrame& frame, const std::string& preview) {
+  std::cout << Cp1250ToUtf8(FrameForHuman(frame.bytes)) << '\t' << KindName(frame.kind) << '\t'
+            << Cp1250ToUtf8(preview) << std::endl;
+}
+
+double Seconds(std::chrono::steady_clock::time_point since) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+} // namespace
+
+int CmdMonitor(const CliContext&, const Args& args) {
+  std::string port, file;
+  double count = 0, seconds = 0;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--port" && i + 1 < args.size()) {
+      port = args[++i];
+    } else if (args[i] == "--count" && i + 1 < args.size()) {
+      if (!ParseNumber(args[++i], count))
+        return UsageError();
+    } else if (args[i] == "--seconds" && i + 1 < args.size()) {
+      if (!ParseNumber(args[++i], seconds))
+        return UsageError();
+    } else if (file.empty() && !args[i].empty() && args[i].front() != '-') {
+      file = args[i];
+    } else {
+      return UsageError();
+    }
+  }
+  if (port.empty())
+    return UsageError();
+  DisplaySettings settings = DisplaySettings::Initial();
+  settings.ApplyDefaults();
+  if (!file.empty()) {
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+      std::cerr << "rv58ctl: a f\u00E1jl nem olvashat\u00F3: " << file << "\n";
+      return kExitUsage;
+    }
+    loadfile(settings, TIniFile(file), {});
+  }
+  const FrameSettings frameSettings = FrameSettings::From(settings);
+
+  InterruptScope interrupt;
+  TComPort comPort(THandOff{});
+  comPort.Port = port;
+  comPort.ReceiveMode = rmRAW;
+  SetLineFormat(comPort, LineFormatOf(settings));
+  TFrameSplitter splitter(frameSettings.tm);
+  TDisplayPreview preview;
+  const auto start = std::chrono::steady_clock::now();
+  std::size_t printed = 0;
+  comPort.ReceiveCallBack = [&](const std::string& data) {
+    for (const auto& bytes : splitter.Feed(data)) {
+      if (count > 0 && static_cast<double>(printed) >= count)
+        return;
+      const DisplayFrame frame = EvaluateFrame(frameSettings, bytes);
+      preview.Show(frame, Seconds(start));
+      PrintFrame(frame, preview.Text(frameSettings, Seconds(start)));
+      ++printed;
+    }
+  };
+  comPort.Open();
+  if (!comPort.Active()) {
+    std::cerr << kPortWarning << "\n";
+    return kExitFailed;
+  }
+  const auto done = [&] {
+    return gInterrupted || (count > 0 && static_cast<double>(printed) >= count) ||
+           (seconds > 0 && Seconds(start) >= seconds);
+  };
+  while (!done())
+    comPort.HandOff().ServeUntil(done, std::chrono::milliseconds(50));
+  comPort.ReceiveCallBack = nullptr;
+  comPort.Close();
+  return kExitOk;
+}
+
+int CmdDetect(const CliContext&, const Args& args) {
+  std::string port, save;
+  double seconds = 60;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--port" && i + 1 < args.size()) {
+      port = args[++i];
+    } else if (args[i] == "--seconds" && i + 1 < args.size()) {
+      if (!ParseNumber(args[++i], seconds))
+        return UsageError();
+    } else if (args[i] == "--save" && i + 1 < args.size()) {
+      save = args[++i];
+    } else {
+      return UsageError();
+    }
+  }
+  if (port.empty() || (seconds <= 0))
+    return UsageError();
+
+  InterruptScope interrupt;
+  TComPort comPort(THandOff{});
+  comPort.Port = port;
+  DisplaySettings defaults = DisplaySettings::Initial();
+  defaults.ApplyDefaults();
+  TLineSearch search(FrameSettings::From(defaults));
+  std::cerr << "Felismer\u00E9s...\n";
+  if (!RunSearchOnPort(comPort, search, seconds, [] { return gInterrupted != 0; })) {
+    std::cerr << kPortWarning << "\n";
+    return kExitFailed;
+  }
+  const TSearchResult result = search.Result();
+  if (result.outcome != TSearchOutcome::soFOUND) {
+    std::cerr << (result.outcome == TSearchOutcome::soNODATA
+                      ? "Nem \u00E9rkezett adat a porton.\n"
+                      : "A porton nem \u00E9rkezett haszn\u00E1lhat\u00F3 adat (csak hib\u00E1s vagy "
+                        "\u00E9rtelmezhetetlen karakterek).\n");
+    return kExitNothing;
+  }
+  const FrameSettings& s = result.frames.settings;
+  const std::pair<const char*, std::int32_t> values[] = {{"bd", result.format.BdIndex()},
+                                                         {"pr", result.format.PrIndex()},
+                                                         {"tm", s.tm},
+                                                         {"kr", s.kr},
+                                                         {"le", s.le},
+                                                         {"lh", s.lh},
+                                                         {"nm", s.nm ? 1 : 0},
+                                                         {"tp", s.tp}};
+  for (const auto& [key, value] : values)
+    std::cout << key << '=' << value << '\n';
+  std::cout << '\n';
+  for (const auto& bytes : result.frames.frames) {
+    const DisplayFrame frame = EvaluateFrame(s, bytes);
+    PrintFrame(frame, frame.text);
+  }
+  std::cerr << "Vonal: " << result.format.Name() << "\n";
+  if (result.runnerUp)
+    std::cerr << "Ugyanilyen j\u00F3 volt: " << result.runnerUp->Name() << "\n";
+
+  if (!save.empty()) {
+    std::vector<std::pair<std::string, std::string>> stored;
+    for (const auto& [key, value] : values)
+      stored.emplace_back(key, std::to_string(value));
+    TIniFile ini(save);
+    if (!ini.WriteValues(kSettingsSection, stored)) {
+      std::cerr << "rv58ctl: a f\u00E1jl nem \u00EDrhat\u00F3: " << save << "\n";
+      return kExitFailed;
+    }
+  }
+  return kExitOk;
+}
+
+} // namespace rv58::cli
