@@ -112,8 +112,9 @@ TEST_F(SendToDisplayFake, BytesThatDoNotAllLeaveAreAFailedTransmission) {
       {"hang-up after the writes", nullptr, 100},
       {"output not drained in time", [](TFakeComDevice& d) { d.SetOutputStuck(true); }, 0},
   };
+  int vanishAt = 0;
   for (const Case& c : cases) {
-    int vanishAt = c.vanishAtSleep;
+    vanishAt = c.vanishAtSleep;
     port.OnPortOpen = [&](TComPort&) {
       if (c.atOpen)
         c.atOpen(*device);
@@ -128,6 +129,7 @@ TEST_F(SendToDisplayFake, BytesThatDoNotAllLeaveAreAFailedTransmission) {
   }
   // The next transmission starts afresh.
   port.OnPortOpen = nullptr;
+  vanishAt = 0;
   EXPECT_EQ(srSENT, SendToDisplay(port, "/dev/fake9", 9600, false, "<,<<>", hooks));
 }
 
