@@ -346,7 +346,14 @@ std::string DesktopEntryText(std::string_view execProgram) {
          "Terminal=false\n"
          "Categories=Utility;\n"
          "MimeType=" +
-         kSettingsMimeType + ";\n";
+         kSettingsMimeType +
+         ";\n"
+         "Actions=monitor;\n"
+         "\n"
+         "[Desktop Action monitor]\n"
+         "Name=Mérlegfigyelő\n"
+         "Exec=" +
+         std::string(execProgram) + " --monitor\n";
 }
 
 std::string_view AppIconSvg() {

@@ -73,7 +73,12 @@ const char* const kDesktopEntryForTest = "[Desktop Entry]\n"
                                          "Icon=rv58led\n"
                                          "Terminal=false\n"
                                          "Categories=Utility;\n"
-                                         "MimeType=application/x-rv58-settings;\n";
+                                         "MimeType=application/x-rv58-settings;\n"
+                                         "Actions=monitor;\n"
+                                         "\n"
+                                         "[Desktop Action monitor]\n"
+                                         "Name=Mérlegfigyelő\n"
+                                         "Exec=\"/opt/RV58 LED/bin/rv58led\" --monitor\n";
 
 TEST_F(AssocFiles, WritesExactlyTheExpectedFilesAndLines) {
   const AssociationResult r = AssociateFileType(env);
