@@ -1,6 +1,6 @@
-// The INI layer on whole files of any bytes (8-bit, or UTF-16LE with its byte-order mark):
-// - the file-level reads agree with the text rules on the file's 8-bit text, and a UTF-16 file
-//   reads exactly as the same text stored in 8 bits;
+// The INI layer on whole files of any bytes (8-bit, or UTF-16LE or UTF-8 with a byte-order mark):
+// - the file-level reads agree with the text rules on the file's 8-bit text, and a UTF-16 or
+//   UTF-8 file reads exactly as the same text stored in 8 bits;
 // - every key that enumeration lists can be looked up, and ReadSectionValues agrees with ReadString;
 // - a write of a well-formed name and value is read back as written, leaves every other value as
 //   it was, edits the text instead of re-serialising it, and leaves no other file behind.
@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,8 +44,46 @@ std::string Narrow(std::string_view raw) {
   return out;
 }
 
-std::string Text(std::string_view raw) {
-  return IsUtf16(raw) ? Narrow(raw) : std::string(raw);
+bool IsUtf8(std::string_view raw) {
+  return raw.starts_with("\xEF\xBB\xBF");
+}
+
+// The 8-bit text of a UTF-8 file with its byte-order mark, one byte per code point; nothing when
+// the rest is not well-formed UTF-8 (the reader then keeps the odd bytes as they were, which this
+// model does not follow).
+std::optional<std::string> Decoded(std::string_view raw) {
+  std::string out;
+  for (std::size_t i = 3; i < raw.size();) {
+    const auto lead = static_cast<unsigned char>(raw[i]);
+    const std::size_t length = lead < 0x80                   ? 1
+                               : lead >= 0xC2 && lead < 0xE0 ? 2
+                               : lead >= 0xE0 && lead < 0xF0 ? 3
+                               : lead >= 0xF0 && lead < 0xF5 ? 4
+                                                             : 0;
+    if (length == 0 || i + length > raw.size())
+      return std::nullopt;
+    char32_t cp = length == 1 ? lead : lead & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+      const auto next = static_cast<unsigned char>(raw[i + k]);
+      if ((next & 0xC0) != 0x80)
+        return std::nullopt;
+      cp = (cp << 6) | (next & 0x3F);
+    }
+    static constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < kLeast[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+      return std::nullopt;
+    out.push_back(rv58::Cp1250FromUnicode(cp));
+    i += length;
+  }
+  return out;
+}
+
+std::optional<std::string> Text(std::string_view raw) {
+  if (IsUtf16(raw))
+    return Narrow(raw);
+  if (IsUtf8(raw))
+    return Decoded(raw);
+  return std::string(raw);
 }
 
 // Section -> key -> value as a reader sees them, for the first few names of each.
@@ -84,7 +123,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto pickKey = fdp.ConsumeIntegral<std::uint8_t>();
   const auto valueAt = fdp.ConsumeIntegral<std::uint16_t>();
   const std::string raw = fdp.ConsumeRemainingBytesAsString();
-  const std::string text = Text(raw);
+  const std::optional<std::string> decoded = Text(raw);
+  if (!decoded) {
+    // Malformed UTF-8 after a byte-order mark: only that the reads survive it.
+    const std::filesystem::path path = rv58::fuzz::Folder() / "f.ini";
+    rv58::fuzz::WriteBytes(path, raw);
+    rv58::TIniFile file(path.string());
+    for (const auto& section : file.ReadSections())
+      (void)file.ReadSectionValues(section);
+    std::filesystem::remove(path);
+    return 0;
+  }
+  const std::string& text = *decoded;
 
   const std::filesystem::path path = rv58::fuzz::Folder() / "f.ini";
   rv58::fuzz::WriteBytes(path, raw);
@@ -134,9 +184,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(file.WriteString(section, key, value), "a write to a writable file succeeds");
   const std::string rawAfter = rv58::fuzz::ReadBytes(path);
   Check(IsUtf16(rawAfter) == IsUtf16(raw), "a write keeps the file's encoding");
-  const std::string textAfter = Text(rawAfter);
+  Check(IsUtf8(rawAfter) == IsUtf8(raw), "a write keeps the file's byte-order mark");
+  const std::optional<std::string> decodedAfter = Text(rawAfter);
+  Check(decodedAfter.has_value(), "a write of well-formed text stays well-formed");
+  const std::string& textAfter = *decodedAfter;
   Check(textAfter == ini::SetValue(text, section, key, value), "a write edits the text, nothing else");
-  if (!IsUtf16(raw))
+  if (!IsUtf16(raw) && !IsUtf8(raw))
     Check(rawAfter == textAfter, "an 8-bit file is written byte for byte");
   Check(file.ReadString(section, key, "\x01") == rv58::fuzz::StoredValue(value), "a write reads back");
   Check(OnlyFileInFolder(path), "a write leaves no other file");

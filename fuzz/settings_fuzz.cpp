@@ -29,9 +29,11 @@ void CheckMessage(const rv58::DisplaySettings& s) {
   const std::string message = rv58::ConfigurationMessage(s);
   const std::string refusal = rv58::UploadCheck(s);
   if (!refusal.empty()) {
-    Check(refusal == rv58::kCommaWarning, "the only refusal is the comma warning");
-    Check(s.TmText() == "," || s.KrText() == "," || s.ht().find(',') != std::string::npos,
-          "a refusal names a comma");
+    Check(refusal == rv58::kCommaWarning || refusal == rv58::RefusedCharacterWarning('<') ||
+              refusal == rv58::RefusedCharacterWarning('>'),
+          "the only refusals are those of the characters that frame or split the message");
+    Check(s.TmText() == "," || s.KrText() == "," || s.ht().find_first_of(",<>") != std::string::npos,
+          "a refusal names a character that frames or splits the message");
     return;
   }
   Check(message.starts_with("<,") && message.ends_with(",>"), "the message has its frame");
