@@ -40,22 +40,10 @@
 #include <QTreeWidgetItemIterator>
 #include <QWindow>
 
-#if __has_include("unitportdetect.h")
-#include "unitportdetect.h"
-#define RV58_HAVE_PORTDETECT 1
-#endif
-#if __has_include("VistaAltFixUnit.h")
 #include "VistaAltFixUnit.h"
-#define RV58_HAVE_ALTFIX 1
-#endif
-#if __has_include("portdetails.h")
-#include "portdetails.h"
-#define RV58_HAVE_PORTDETAILS 1
-#endif
-#if __has_include("fileassoc.h")
 #include "fileassoc.h"
-#define RV58_HAVE_FILEASSOC 1
-#endif
+#include "portdetails.h"
+#include "unitportdetect.h"
 
 #include <QDesktopServices>
 #include <QUrl>
@@ -570,11 +558,9 @@ void Trvform::FormCreate() {
   for (QTreeWidgetItemIterator it(tree1); *it != nullptr; ++it) {
     (*it)->setSizeHint(0, QSize(0, 40)); // 4
   }
-  Panel1Resize(); // 5
-#ifdef RV58_HAVE_ALTFIX
+  Panel1Resize();                     // 5
   altFix_ = new ::TVistaAltFix(this); // 6
-#endif
-  page1->setCurrentIndex(0); // 7
+  page1->setCurrentIndex(0);          // 7
   const std::string prefsFile = env_.preferencesFile.empty()
                                     ? PreferencesFilePath(CurrentPreferencesEnvironment())
                                     : env_.preferencesFile;
@@ -659,13 +645,9 @@ std::vector<std::string> Trvform::ListPortNames(bool descriptive) const {
   if (env_.listPorts) {
     return env_.listPorts(descriptive);
   }
-#ifdef RV58_HAVE_PORTDETECT
   std::vector<std::string> lines;
   ListPorts(lines, descriptive);
   return lines;
-#else
-  return {};
-#endif
 }
 
 void Trvform::RefreshPorts() {
@@ -1019,9 +1001,7 @@ void Trvform::MDLabel4LinkClicked(int linkIndex) {
       env_.showPortDetails(this);
       return;
     }
-#ifdef RV58_HAVE_PORTDETAILS
     ShowPortDetails(this);
-#endif
   } else if (linkIndex == 2) {
     // The desktop's refresh tools may take seconds: the window keeps painting meanwhile, and a
     // second click does nothing until the first association is done.
@@ -1033,9 +1013,7 @@ void Trvform::MDLabel4LinkClicked(int linkIndex) {
       RunOffThread(env_.associateFileType);
       return;
     }
-#ifdef RV58_HAVE_FILEASSOC
     RunOffThread([] { AssociateFileType(); });
-#endif
   }
 }
 

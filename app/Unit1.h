@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ComPort.h"
+#include "MD_Label.h"
 #include "displaysettings.h"
 #include "inifile.h"
 #include "titlebar.h"
@@ -124,17 +125,17 @@ public:
   QComboBox* Comport_up;
   TRadioGroup* verziogroup;
   QWidget* Panel3;
-  QWidget* MDLabel3;
+  TMDLabel* MDLabel3;
   QPushButton* KijelzotesztButton;
   QPushButton* FeltoltesButton;
   // Page 11: information
-  QWidget* MDLabel2;
+  TMDLabel* MDLabel2;
   QPlainTextEdit* Memo1;
-  QWidget* MDLabel4;
+  TMDLabel* MDLabel4;
   QLabel* Label27;
   QLabel* Label28;
   QLabel* Label29;
-  QWidget* MDLabel1;
+  TMDLabel* MDLabel1;
 
 public slots:
   // Frame
