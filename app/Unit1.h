@@ -1,8 +1,10 @@
 #pragma once
 
 #include "ComPort.h"
+#include "MD_Label.h"
 #include "displaysettings.h"
 #include "inifile.h"
+#include "titlebar.h"
 #include "windowdialogs.h"
 
 #include <QColor>
@@ -33,7 +35,6 @@ namespace rv58 {
 class TNavigationTree;
 class TPageControl;
 class TRadioGroup;
-class TTitleBar;
 
 // What the main window needs from its surroundings. The program takes the defaults; tests point
 // the preferences at a temporary folder, answer the dialogs and list their own ports.
@@ -124,17 +125,17 @@ public:
   QComboBox* Comport_up;
   TRadioGroup* verziogroup;
   QWidget* Panel3;
-  QWidget* MDLabel3;
+  TMDLabel* MDLabel3;
   QPushButton* KijelzotesztButton;
   QPushButton* FeltoltesButton;
   // Page 11: information
-  QWidget* MDLabel2;
+  TMDLabel* MDLabel2;
   QPlainTextEdit* Memo1;
-  QWidget* MDLabel4;
+  TMDLabel* MDLabel4;
   QLabel* Label27;
   QLabel* Label28;
   QLabel* Label29;
-  QWidget* MDLabel1;
+  TMDLabel* MDLabel1;
 
 public slots:
   // Frame
@@ -253,25 +254,6 @@ private:
 public:
   // The serial port of the transmissions, as the form defines it; created once env_ is set.
   std::unique_ptr<TComPort> ComPort = CreateComPort(env_);
-};
-
-// The title bar: moves the window when its bare surface is pressed, maximises or restores on a
-// double click. Pictures, title and buttons on it keep presses to themselves.
-class TTitleBar : public QWidget {
-  Q_OBJECT
-public:
-  explicit TTitleBar(Trvform* form);
-
-protected:
-  void mousePressEvent(QMouseEvent* event) override;
-  void mouseMoveEvent(QMouseEvent* event) override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
-  void mouseDoubleClickEvent(QMouseEvent* event) override;
-
-private:
-  Trvform* form_;
-  Qt::MouseButton pressed_ = Qt::NoButton;
-  QPoint pressPos_;
 };
 
 } // namespace rv58

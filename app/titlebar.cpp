@@ -1,0 +1,42 @@
+#include "titlebar.h"
+
+#include "Unit1.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+
+namespace rv58 {
+
+TTitleBar::TTitleBar(Trvform* form) : QWidget(form->ScrollBox1), form_(form) {}
+
+void TTitleBar::mousePressEvent(QMouseEvent* event) {
+  // The move starts once the mouse travels with the button held: handing the press straight to
+  // the window manager would swallow the second click of a double click.
+  pressed_ = event->button();
+  pressPos_ = event->position().toPoint();
+  event->accept();
+}
+
+void TTitleBar::mouseMoveEvent(QMouseEvent* event) {
+  if (pressed_ != Qt::NoButton && (event->buttons() & pressed_) &&
+      (event->position().toPoint() - pressPos_).manhattanLength() >= QApplication::startDragDistance()) {
+    const Qt::MouseButton button = pressed_;
+    pressed_ = Qt::NoButton;
+    form_->Panel2MouseDown(button);
+  }
+  event->accept();
+}
+
+void TTitleBar::mouseReleaseEvent(QMouseEvent* event) {
+  pressed_ = Qt::NoButton;
+  event->accept();
+}
+
+void TTitleBar::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) {
+    form_->MaximizeButtonClick();
+  }
+  event->accept();
+}
+
+} // namespace rv58
