@@ -315,6 +315,12 @@ private:
 
 } // namespace
 
+bool SetCallingThreadPriority(TThreadPriority priority) {
+  const int level =
+      priority == TThreadPriority::tpAboveNormal ? THREAD_PRIORITY_ABOVE_NORMAL : THREAD_PRIORITY_LOWEST;
+  return ::SetThreadPriority(::GetCurrentThread(), level) != 0;
+}
+
 std::shared_ptr<TWinCommApi> Win32CommApi() {
   static const auto api = std::make_shared<TRealWinCommApi>();
   return api;

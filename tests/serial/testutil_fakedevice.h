@@ -72,7 +72,8 @@ public:
   bool pacing = true;
   // A loop-back plug: DTR drives DSR and RTS drives CTS (a change raises its event).
   bool loopBack = false;
-  // The reader thread's nice value at its first wait (its priority while waiting).
+  // The reader thread's nice value at its first wait (its priority while waiting); on Windows its
+  // priority level.
   int NiceInFirstWait() const;
 
   // A write takes at most this many bytes (a driver whose buffer is full).
