@@ -162,8 +162,10 @@ public:
     w.bytes.assign(data, data + size);
     w.ov.hEvent = w.done.get();
     DWORD n = 0;
-    if (api_->Write(h_, w.bytes.data(), static_cast<DWORD>(size), &n, &w.ov))
+    if (api_->Write(h_, w.bytes.data(), static_cast<DWORD>(size), &n, &w.ov)) {
+      writes_.pop_back(); // finished at once; a short count tells the caller itself
       return static_cast<long>(n);
+    }
     if (::GetLastError() == ERROR_IO_PENDING)
       return static_cast<long>(size); // queued; the driver sends it in the background
     writes_.pop_back();
@@ -203,6 +205,14 @@ public:
     if (h_ == INVALID_HANDLE_VALUE || !api_->ClearError(h_, &errors, &stat))
       return 0;
     return stat.cbOutQue;
+  }
+
+  bool OutputLost() override {
+    if (h_ == INVALID_HANDLE_VALUE)
+      return lostOutput_;
+    std::lock_guard lock(writesMutex_);
+    ReapWrites(false);
+    return lostOutput_;
   }
 
   void DiscardOutput() override {
@@ -284,19 +294,26 @@ public:
   }
 
 private:
-  // Forgets finished writes; with `all`, cancels and waits for the rest (the device is closing:
-  // the bounded drain has already given them their time).
+  // Forgets finished writes, noting one that failed or sent less than it was given; with `all`,
+  // cancels and waits for the rest (the device is closing: the bounded drain has already given
+  // them their time, so a cancelled write is lost output too).
   void ReapWrites(bool all) {
     for (auto it = writes_.begin(); it != writes_.end();) {
       DWORD n = 0;
       if (all) {
-        if (!api_->Result(h_, &it->ov, &n, FALSE) && ::GetLastError() == ERROR_IO_INCOMPLETE) {
-          api_->Cancel(h_, &it->ov);
-          api_->Result(h_, &it->ov, &n, TRUE);
+        if (!api_->Result(h_, &it->ov, &n, FALSE)) {
+          if (::GetLastError() == ERROR_IO_INCOMPLETE) {
+            api_->Cancel(h_, &it->ov);
+            api_->Result(h_, &it->ov, &n, TRUE);
+          }
+          lostOutput_ = true;
+        } else if (n < it->bytes.size()) {
+          lostOutput_ = true;
         }
         it = writes_.erase(it);
       } else if (::WaitForSingleObject(it->done.get(), 0) == WAIT_OBJECT_0) {
-        api_->Result(h_, &it->ov, &n, FALSE);
+        if (!api_->Result(h_, &it->ov, &n, FALSE) || n < it->bytes.size())
+          lostOutput_ = true;
         it = writes_.erase(it);
       } else {
         ++it;
@@ -311,6 +328,7 @@ private:
   TEvent readDone_{true, false};
   std::mutex writesMutex_;
   std::list<TPendingWrite> writes_;
+  bool lostOutput_ = false; // a write finished in the background failed or was cut short
 };
 
 } // namespace

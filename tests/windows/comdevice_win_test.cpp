@@ -115,6 +115,26 @@ TEST(WinComDevice, WritesInFlightKeepTheirBytesUntilTheyFinishOrTheDeviceCloses)
   EXPECT_EQ(o.fake->calls.back(), "close");
 }
 
+TEST(WinComDevice, AWriteThatFailsOrIsCutShortInTheBackgroundIsLostOutput) {
+  struct Row {
+    const char* name;
+    DWORD atMost;
+    bool fail;
+    bool lost;
+  };
+  for (const Row& row : {Row{"sent whole", MAXDWORD, false, false}, Row{"cut short", 3, false, true},
+                         Row{"failed", MAXDWORD, true, true}}) {
+    SCOPED_TRACE(row.name);
+    Opened o;
+    o.fake->HoldWrites(true);
+    EXPECT_EQ(o.device->Write("<>ABCD", 6), 6);
+    EXPECT_FALSE(o.device->OutputLost());
+    o.fake->CompleteWrites(row.atMost, row.fail);
+    EXPECT_TRUE(DrainOutputBounded(*o.device, 9600));
+    EXPECT_EQ(o.device->OutputLost(), row.lost);
+  }
+}
+
 // The reader thread's side: one WaitForEvents at a time on its own thread.
 class WinComDeviceWait : public ::testing::Test {
 protected:
