@@ -62,6 +62,7 @@ public:
   bool QueryAndClearErrors(std::uint32_t& queued) override;
   std::size_t OutputQueued() override;
   void DiscardOutput() override;
+  bool OutputLost() override { return outputLost; }
   std::uint32_t ModemStatus() override;
   TWaitResult WaitForEvents(std::uint32_t& mask) override;
   void ResetEvents() override;
@@ -78,6 +79,8 @@ public:
 
   // A write takes at most this many bytes (a driver whose buffer is full).
   std::size_t acceptAtMost = SIZE_MAX;
+  // A write the device took in full failed later in the background (as Windows reports it).
+  bool outputLost = false;
 
 private:
   void Advance(Clock::time_point now);         // moves bytes whose time has come from queue to sent
