@@ -231,6 +231,11 @@ public:
     mask = 0;
     if (::WaitForSingleObject(stop_.get(), 0) == WAIT_OBJECT_0)
       return TWaitResult::wrStop;
+    if (rxQueued_) {
+      rxQueued_ = false;
+      mask = evRXCHAR;
+      return TWaitResult::wrEvents;
+    }
     DWORD events = 0;
     OVERLAPPED ov{};
     ov.hEvent = waitDone_.get();
@@ -263,6 +268,17 @@ public:
       return TWaitResult::wrFailed;
     mask = events;
     return TWaitResult::wrEvents;
+  }
+
+  void ResetEvents() override {
+    if (h_ == INVALID_HANDLE_VALUE)
+      return;
+    // Setting the mask again forgets the events recorded so far, clearing the errors forgets
+    // the line errors; bytes already queued are still announced by the next wait.
+    api_->SetMask(h_, kEventMask);
+    COMSTAT stat{};
+    DWORD errors = 0;
+    rxQueued_ = api_->ClearError(h_, &errors, &stat) && stat.cbInQue > 0;
   }
 
   void RequestStop() override { ::SetEvent(stop_.get()); }
@@ -329,6 +345,7 @@ private:
   std::mutex writesMutex_;
   std::list<TPendingWrite> writes_;
   bool lostOutput_ = false; // a write finished in the background failed or was cut short
+  bool rxQueued_ = false;   // bytes were queued when the events were reset (read by the first wait)
 };
 
 } // namespace

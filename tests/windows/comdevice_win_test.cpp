@@ -186,6 +186,26 @@ TEST_F(WinComDeviceWait, EventsThatCompleteTheWaitAreReportedWithTheirBytesAndEr
   EXPECT_EQ(mask, static_cast<std::uint32_t>(EV_DSR));
 }
 
+TEST_F(WinComDeviceWait, ResetEventsForgetsWhatCameBeforeButNotTheBytesQueued) {
+  // A loop-back plug answered the lowering of DTR and RTS at the opening.
+  o_.fake->Raise(EV_DSR | EV_CTS);
+  o_.device->ResetEvents();
+  StartWaiting();
+  ASSERT_TRUE(o_.fake->WaitUntilWaiting());
+  EXPECT_FALSE(done_);
+  o_.device->RequestStop();
+  Finish();
+  EXPECT_EQ(result_, static_cast<int>(TWaitResult::wrStop));
+  // Bytes that arrived before the reset are still announced.
+  Opened other;
+  other.fake->Raise(EV_RXCHAR | EV_DSR, "A");
+  other.device->ResetEvents();
+  std::uint32_t mask = 0;
+  EXPECT_EQ(other.device->WaitForEvents(mask), TWaitResult::wrEvents);
+  EXPECT_EQ(mask, evRXCHAR);
+  other.device->RequestStop();
+}
+
 TEST_F(WinComDeviceWait, TheStopRequestEndsAnOutstandingWaitAndIsNeverLost) {
   StartWaiting();
   ASSERT_TRUE(o_.fake->WaitUntilWaiting());

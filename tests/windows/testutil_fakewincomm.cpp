@@ -146,6 +146,7 @@ BOOL TFakeWinComm::SetMask(HANDLE, DWORD mask) {
   std::lock_guard lock(m_);
   calls.push_back(Hex("mask", mask));
   mask_ = mask;
+  pendingEvents_ = 0; // a new mask starts a new record of events
   // As on Windows: a new mask completes the outstanding wait, with no events.
   if (waitOv_ != nullptr)
     CompleteWaitLocked(0, 0);
