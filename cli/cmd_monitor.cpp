@@ -3,6 +3,7 @@
 
 #include "ComPort.h"
 #include "cp1250.h"
+#include "fileio.h"
 #include "inifile.h"
 #include "scalelisten.h"
 #include "settingsfile.h"
@@ -11,7 +12,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
-#include <sys/stat.h>
 
 namespace rv58::cli {
 
@@ -90,8 +90,8 @@ int CmdMonitor(const CliContext&, const Args& args) {
   DisplaySettings settings = DisplaySettings::Initial();
   settings.ApplyDefaults();
   if (!file.empty()) {
-    struct stat st {};
-    if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    // Through the file layer: the name is UTF-8 on every platform.
+    if (fileio::Inspect(file).kind != fileio::Kind::File) {
       std::cerr << "rv58ctl: a f\u00E1jl nem olvashat\u00F3: " << file << "\n";
       return kExitUsage;
     }

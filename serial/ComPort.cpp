@@ -92,7 +92,7 @@ void TCommThread::CloseDevice() {
   const bool drained = DrainOutputBounded(*device_, baud_);
   // A device that hung up takes no query; its queue count may read empty while nothing left.
   std::uint32_t queued = 0;
-  outputDelivered_ = drained && device_->QueryAndClearErrors(queued);
+  outputDelivered_ = drained && device_->QueryAndClearErrors(queued) && !device_->OutputLost();
   device_->Close();
 }
 

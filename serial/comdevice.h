@@ -71,6 +71,10 @@ public:
   virtual std::size_t OutputQueued() = 0;
   // Throws away bytes not yet sent.
   virtual void DiscardOutput() = 0;
+  // True when bytes a Write took were later not all sent: a write the device finishes in the
+  // background failed or was cut short. Devices whose Write returns only once the bytes are
+  // queued report that in its count and keep the default.
+  virtual bool OutputLost() { return false; }
 
   // Current modem lines as ms* bits (0 when the device has none).
   virtual std::uint32_t ModemStatus() = 0;

@@ -162,8 +162,10 @@ public:
     w.bytes.assign(data, data + size);
     w.ov.hEvent = w.done.get();
     DWORD n = 0;
-    if (api_->Write(h_, w.bytes.data(), static_cast<DWORD>(size), &n, &w.ov))
+    if (api_->Write(h_, w.bytes.data(), static_cast<DWORD>(size), &n, &w.ov)) {
+      writes_.pop_back(); // finished at once; a short count tells the caller itself
       return static_cast<long>(n);
+    }
     if (::GetLastError() == ERROR_IO_PENDING)
       return static_cast<long>(size); // queued; the driver sends it in the background
     writes_.pop_back();
@@ -205,6 +207,14 @@ public:
     return stat.cbOutQue;
   }
 
+  bool OutputLost() override {
+    if (h_ == INVALID_HANDLE_VALUE)
+      return lostOutput_;
+    std::lock_guard lock(writesMutex_);
+    ReapWrites(false);
+    return lostOutput_;
+  }
+
   void DiscardOutput() override {
     if (h_ != INVALID_HANDLE_VALUE)
       api_->Purge(h_, PURGE_TXABORT | PURGE_TXCLEAR);
@@ -221,6 +231,11 @@ public:
     mask = 0;
     if (::WaitForSingleObject(stop_.get(), 0) == WAIT_OBJECT_0)
       return TWaitResult::wrStop;
+    if (rxQueued_) {
+      rxQueued_ = false;
+      mask = evRXCHAR;
+      return TWaitResult::wrEvents;
+    }
     DWORD events = 0;
     OVERLAPPED ov{};
     ov.hEvent = waitDone_.get();
@@ -255,6 +270,17 @@ public:
     return TWaitResult::wrEvents;
   }
 
+  void ResetEvents() override {
+    if (h_ == INVALID_HANDLE_VALUE)
+      return;
+    // Setting the mask again forgets the events recorded so far, clearing the errors forgets
+    // the line errors; bytes already queued are still announced by the next wait.
+    api_->SetMask(h_, kEventMask);
+    COMSTAT stat{};
+    DWORD errors = 0;
+    rxQueued_ = api_->ClearError(h_, &errors, &stat) && stat.cbInQue > 0;
+  }
+
   void RequestStop() override { ::SetEvent(stop_.get()); }
 
   void Close() override {
@@ -284,19 +310,26 @@ public:
   }
 
 private:
-  // Forgets finished writes; with `all`, cancels and waits for the rest (the device is closing:
-  // the bounded drain has already given them their time).
+  // Forgets finished writes, noting one that failed or sent less than it was given; with `all`,
+  // cancels and waits for the rest (the device is closing: the bounded drain has already given
+  // them their time, so a cancelled write is lost output too).
   void ReapWrites(bool all) {
     for (auto it = writes_.begin(); it != writes_.end();) {
       DWORD n = 0;
       if (all) {
-        if (!api_->Result(h_, &it->ov, &n, FALSE) && ::GetLastError() == ERROR_IO_INCOMPLETE) {
-          api_->Cancel(h_, &it->ov);
-          api_->Result(h_, &it->ov, &n, TRUE);
+        if (!api_->Result(h_, &it->ov, &n, FALSE)) {
+          if (::GetLastError() == ERROR_IO_INCOMPLETE) {
+            api_->Cancel(h_, &it->ov);
+            api_->Result(h_, &it->ov, &n, TRUE);
+          }
+          lostOutput_ = true;
+        } else if (n < it->bytes.size()) {
+          lostOutput_ = true;
         }
         it = writes_.erase(it);
       } else if (::WaitForSingleObject(it->done.get(), 0) == WAIT_OBJECT_0) {
-        api_->Result(h_, &it->ov, &n, FALSE);
+        if (!api_->Result(h_, &it->ov, &n, FALSE) || n < it->bytes.size())
+          lostOutput_ = true;
         it = writes_.erase(it);
       } else {
         ++it;
@@ -311,9 +344,17 @@ private:
   TEvent readDone_{true, false};
   std::mutex writesMutex_;
   std::list<TPendingWrite> writes_;
+  bool lostOutput_ = false; // a write finished in the background failed or was cut short
+  bool rxQueued_ = false;   // bytes were queued when the events were reset (read by the first wait)
 };
 
 } // namespace
+
+bool SetCallingThreadPriority(TThreadPriority priority) {
+  const int level =
+      priority == TThreadPriority::tpAboveNormal ? THREAD_PRIORITY_ABOVE_NORMAL : THREAD_PRIORITY_LOWEST;
+  return ::SetThreadPriority(::GetCurrentThread(), level) != 0;
+}
 
 std::shared_ptr<TWinCommApi> Win32CommApi() {
   static const auto api = std::make_shared<TRealWinCommApi>();

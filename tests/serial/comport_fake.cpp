@@ -9,8 +9,15 @@
 #include <stdexcept>
 #include <thread>
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
 #include <sys/resource.h>
 #include <unistd.h>
+#endif
 
 namespace rv58 {
 namespace {
@@ -346,6 +353,14 @@ TEST_F(FakePort, LoopBackPlugGivesNoEventForTheLinesLoweredAtOpen) {
   EXPECT_EQ(events, std::vector<std::string>{"DSR"});
 }
 
+#ifdef _WIN32
+TEST_F(FakePort, ReaderThreadWaitsOneStepAboveNormal) {
+  port.Open();
+  Settle();
+  EXPECT_TRUE(port.Active());
+  EXPECT_EQ(device().NiceInFirstWait(), THREAD_PRIORITY_ABOVE_NORMAL);
+}
+#else
 TEST_F(FakePort, ReaderThreadWaitsOneStepAboveNormalWhereAllowed) {
   const int normal = ::getpriority(PRIO_PROCESS, 0);
   bool allowed = false;
@@ -360,6 +375,7 @@ TEST_F(FakePort, ReaderThreadWaitsOneStepAboveNormalWhereAllowed) {
   EXPECT_EQ(errors, 0);
   EXPECT_EQ(device().NiceInFirstWait(), allowed ? normal - 1 : normal);
 }
+#endif
 
 TEST_F(FakePort, UnassignedStatusEventsAreSkipped) {
   std::vector<bool> dsr;

@@ -107,6 +107,7 @@ TEST_F(SendToDisplayFake, BytesThatDoNotAllLeaveAreAFailedTransmission) {
   };
   const Case cases[] = {
       {"write cut short", [](TFakeComDevice& d) { d.acceptAtMost = 3; }, 0},
+      {"write lost after it was taken", [](TFakeComDevice& d) { d.outputLost = true; }, 0},
       {"hang-up before the writes (they fail)", [](TFakeComDevice& d) { d.Vanish(); }, 0},
       {"hang-up between the writes", nullptr, 10},
       {"hang-up after the writes", nullptr, 100},

@@ -2,8 +2,15 @@
 
 #include <algorithm>
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
 #include <sys/resource.h>
 #include <unistd.h>
+#endif
 
 namespace rv58::test {
 
@@ -224,7 +231,11 @@ std::uint32_t TFakeComDevice::ModemStatus() {
 TWaitResult TFakeComDevice::WaitForEvents(std::uint32_t& mask) {
   std::unique_lock<std::mutex> l(m_);
   if (waits_ == 0)
+#ifdef _WIN32
+    niceInFirstWait_ = ::GetThreadPriority(::GetCurrentThread());
+#else
     niceInFirstWait_ = ::getpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()));
+#endif
   ++waits_;
   waiting_ = true;
   cv_.notify_all();

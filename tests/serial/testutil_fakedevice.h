@@ -62,6 +62,7 @@ public:
   bool QueryAndClearErrors(std::uint32_t& queued) override;
   std::size_t OutputQueued() override;
   void DiscardOutput() override;
+  bool OutputLost() override { return outputLost; }
   std::uint32_t ModemStatus() override;
   TWaitResult WaitForEvents(std::uint32_t& mask) override;
   void ResetEvents() override;
@@ -72,11 +73,14 @@ public:
   bool pacing = true;
   // A loop-back plug: DTR drives DSR and RTS drives CTS (a change raises its event).
   bool loopBack = false;
-  // The reader thread's nice value at its first wait (its priority while waiting).
+  // The reader thread's nice value at its first wait (its priority while waiting); on Windows its
+  // priority level.
   int NiceInFirstWait() const;
 
   // A write takes at most this many bytes (a driver whose buffer is full).
   std::size_t acceptAtMost = SIZE_MAX;
+  // A write the device took in full failed later in the background (as Windows reports it).
+  bool outputLost = false;
 
 private:
   void Advance(Clock::time_point now);         // moves bytes whose time has come from queue to sent

@@ -115,6 +115,26 @@ TEST(WinComDevice, WritesInFlightKeepTheirBytesUntilTheyFinishOrTheDeviceCloses)
   EXPECT_EQ(o.fake->calls.back(), "close");
 }
 
+TEST(WinComDevice, AWriteThatFailsOrIsCutShortInTheBackgroundIsLostOutput) {
+  struct Row {
+    const char* name;
+    DWORD atMost;
+    bool fail;
+    bool lost;
+  };
+  for (const Row& row : {Row{"sent whole", MAXDWORD, false, false}, Row{"cut short", 3, false, true},
+                         Row{"failed", MAXDWORD, true, true}}) {
+    SCOPED_TRACE(row.name);
+    Opened o;
+    o.fake->HoldWrites(true);
+    EXPECT_EQ(o.device->Write("<>ABCD", 6), 6);
+    EXPECT_FALSE(o.device->OutputLost());
+    o.fake->CompleteWrites(row.atMost, row.fail);
+    EXPECT_TRUE(DrainOutputBounded(*o.device, 9600));
+    EXPECT_EQ(o.device->OutputLost(), row.lost);
+  }
+}
+
 // The reader thread's side: one WaitForEvents at a time on its own thread.
 class WinComDeviceWait : public ::testing::Test {
 protected:
@@ -164,6 +184,26 @@ TEST_F(WinComDeviceWait, EventsThatCompleteTheWaitAreReportedWithTheirBytesAndEr
   std::uint32_t mask = 0;
   EXPECT_EQ(o_.device->WaitForEvents(mask), TWaitResult::wrEvents);
   EXPECT_EQ(mask, static_cast<std::uint32_t>(EV_DSR));
+}
+
+TEST_F(WinComDeviceWait, ResetEventsForgetsWhatCameBeforeButNotTheBytesQueued) {
+  // A loop-back plug answered the lowering of DTR and RTS at the opening.
+  o_.fake->Raise(EV_DSR | EV_CTS);
+  o_.device->ResetEvents();
+  StartWaiting();
+  ASSERT_TRUE(o_.fake->WaitUntilWaiting());
+  EXPECT_FALSE(done_);
+  o_.device->RequestStop();
+  Finish();
+  EXPECT_EQ(result_, static_cast<int>(TWaitResult::wrStop));
+  // Bytes that arrived before the reset are still announced.
+  Opened other;
+  other.fake->Raise(EV_RXCHAR | EV_DSR, "A");
+  other.device->ResetEvents();
+  std::uint32_t mask = 0;
+  EXPECT_EQ(other.device->WaitForEvents(mask), TWaitResult::wrEvents);
+  EXPECT_EQ(mask, evRXCHAR);
+  other.device->RequestStop();
 }
 
 TEST_F(WinComDeviceWait, TheStopRequestEndsAnOutstandingWaitAndIsNeverLost) {

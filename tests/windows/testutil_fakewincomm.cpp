@@ -9,6 +9,7 @@ namespace rv58::test {
 namespace {
 
 constexpr DWORD kStatusCancelled = 0xC0000120;
+constexpr DWORD kStatusIoDeviceError = 0xC0000185;
 HANDLE const kHandle = reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(0x5A0));
 
 std::string Hex(const char* what, DWORD value) {
@@ -49,11 +50,12 @@ void TFakeWinComm::HoldWrites(bool hold) {
   holdWrites_ = hold;
 }
 
-void TFakeWinComm::CompleteWrites() {
+void TFakeWinComm::CompleteWrites(DWORD atMost, bool fail) {
   std::lock_guard lock(m_);
   for (auto& [ov, bytes] : inFlight_) {
-    sent += bytes;
-    Complete(ov, 0, static_cast<DWORD>(bytes.size()));
+    const DWORD n = fail ? 0 : std::min<DWORD>(atMost, static_cast<DWORD>(bytes.size()));
+    sent += bytes.substr(0, n);
+    Complete(ov, fail ? kStatusIoDeviceError : 0, n);
   }
   inFlight_.clear();
   cv_.notify_all();
@@ -144,6 +146,7 @@ BOOL TFakeWinComm::SetMask(HANDLE, DWORD mask) {
   std::lock_guard lock(m_);
   calls.push_back(Hex("mask", mask));
   mask_ = mask;
+  pendingEvents_ = 0; // a new mask starts a new record of events
   // As on Windows: a new mask completes the outstanding wait, with no events.
   if (waitOv_ != nullptr)
     CompleteWaitLocked(0, 0);

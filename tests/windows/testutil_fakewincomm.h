@@ -22,7 +22,8 @@ public:
   void SetModemLines(DWORD status);
   // Writes stay in flight until CompleteWrites (a far end that does not take bytes).
   void HoldWrites(bool hold);
-  void CompleteWrites();
+  // Finishes the writes in flight, each sending at most `atMost` of its bytes, or failing.
+  void CompleteWrites(DWORD atMost = MAXDWORD, bool fail = false);
   // The device disappears: every later call fails.
   void Vanish();
   bool WaitUntilWaiting(DWORD timeoutMs = 10000);

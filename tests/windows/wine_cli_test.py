@@ -54,6 +54,14 @@ try:
     check(win.returncode == 0 and b"\r" not in win.stdout and win.stdout.startswith(b"<,"),
           "message: binary standard output %r" % win.stdout)
 
+    # The monitor finds the same file by its UTF-8 name and listens on COM7 for a second.
+    master, slave = os.openpty()
+    mon = wine([exe, "monitor", "--port", "COM7", "--seconds", "1", os.path.basename(settings)], work,
+               ports=["COM7=" + os.ttyname(slave)])
+    os.close(master)
+    os.close(slave)
+    check(mon.returncode == 0, "monitor with a Hungarian file name: exit %s %r" % (mon.returncode, mon.stderr))
+
     if linux:
         lin = subprocess.run([os.path.join(linux, "cli", "rv58ctl"), "message", settings], capture_output=True)
         check(lin.stdout == win.stdout, "message: the Linux build's bytes")
