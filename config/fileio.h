@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -59,6 +60,23 @@ bool ReplaceFile(const std::string& path, std::string_view content, std::string_
 // old length. Refuses (false, file unchanged) what cannot be written so: a larger file, a shorter
 // content without a filler. A power failure during the write can still tear the file.
 bool WriteInPlace(const std::string& path, std::string_view content, std::string_view filler = {});
+
+// What an in-place write puts at the file's start, on every platform: the content, filled up with
+// `filler` to the old length (shortening would take a second step, a truncation), or nothing when
+// old or new exceed one page or the filler cannot make up the difference.
+inline std::optional<std::string> InPlaceContent(std::string_view content, std::size_t oldSize,
+                                                 std::size_t page, std::string_view filler) {
+  if (content.size() > page || oldSize > page)
+    return std::nullopt;
+  std::string data(content);
+  if (data.size() < oldSize) {
+    if (filler.empty() || (oldSize - data.size()) % filler.size() != 0)
+      return std::nullopt;
+    while (data.size() < oldSize)
+      data.append(filler);
+  }
+  return data;
+}
 
 // The path of the running program, read once.
 const std::string& ExecutablePath();

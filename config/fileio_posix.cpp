@@ -351,19 +351,13 @@ bool WriteInPlace(const std::string& path, std::string_view content, std::string
   // one page from the file's start is done whole or not at all.
   const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
   const auto oldSize = static_cast<std::size_t>(st.st_size);
-  if (content.size() > page || oldSize > page)
+  const std::optional<std::string> filled = InPlaceContent(content, oldSize, page, filler);
+  if (!filled)
     return false;
+  const std::string& data = *filled;
   std::string before(oldSize, '\0');
   if (::pread(fd.Get(), before.data(), before.size(), 0) != static_cast<ssize_t>(before.size()))
     return false;
-  std::string data(content);
-  if (data.size() < oldSize) {
-    // Shortening would take a second step (truncation): fill up instead.
-    if (filler.empty() || (oldSize - data.size()) % filler.size() != 0)
-      return false;
-    while (data.size() < oldSize)
-      data.append(filler);
-  }
   ssize_t n;
   do {
     n = ::pwrite(fd.Get(), data.data(), data.size(), 0);

@@ -298,20 +298,15 @@ bool WriteInPlace(const std::string& path, std::string_view content, std::string
   ::GetSystemInfo(&system);
   const std::size_t page = system.dwPageSize;
   const auto oldSize = static_cast<std::size_t>(size.QuadPart);
-  if (content.size() > page || oldSize > page)
+  const std::optional<std::string> filled = InPlaceContent(content, oldSize, page, filler);
+  if (!filled)
     return false;
+  const std::string& data = *filled;
   std::string before(oldSize, '\0');
   DWORD n = 0;
   if (!::ReadFile(h.Get(), before.data(), static_cast<DWORD>(before.size()), &n, nullptr) ||
       n != before.size())
     return false;
-  std::string data(content);
-  if (data.size() < oldSize) {
-    if (filler.empty() || (oldSize - data.size()) % filler.size() != 0)
-      return false;
-    while (data.size() < oldSize)
-      data.append(filler);
-  }
   OVERLAPPED at{}; // offset 0
   if (!::WriteFile(h.Get(), data.data(), static_cast<DWORD>(data.size()), &n, &at) || n != data.size()) {
     if (n > 0) { // a full disk stopped it half way: put the old bytes back
