@@ -2,6 +2,7 @@
 
 #include "Unit1.h"
 #include "cp1250.h"
+#include "message.h"
 #include "portnames.h"
 #include "scalelisten.h"
 #include "windowcontrols.h"
@@ -336,9 +337,9 @@ void TScaleMonitor::OpenPort() {
   port_->Open();
   if (!port_->Active()) {
     port_.reset();
-    SetStatus(QStringLiteral("A soros port nem nyitaható meg ! (%1: foglalt, hiányzik vagy nincs jog; "
-                             "újrapróbálás másodpercenként)")
-                  .arg(FromCp1250(settings_.Comport_up())),
+    SetStatus(QString::fromUtf8(kPortWarning) +
+                  QStringLiteral(" (%1: foglalt, hiányzik vagy nincs jog; újrapróbálás másodpercenként)")
+                      .arg(FromCp1250(settings_.Comport_up())),
               true);
     return;
   }
@@ -454,7 +455,7 @@ void TScaleMonitor::SearchStep() {
       port_.reset();
       search_->Stop();
       SearchDone();
-      SetStatus(QStringLiteral("A soros port nem nyitaható meg !"), true);
+      SetStatus(QString::fromUtf8(kPortWarning), true);
       return;
     }
     searchPortOpen_ = true;

@@ -22,9 +22,6 @@ namespace rv58 {
 
 namespace {
 
-const char* const kPortWarning = "A soros port nem nyitaható meg !"; // UTF-8
-const char* const kSendWarning = "Az adatküldés nem sikerült !";     // UTF-8
-
 // The reader thread of an open port hands its events to this thread: it queues a call into the
 // event loop, which serves them. Pauses of the routine process events, and Close serves the
 // hand-off itself while it waits, so nothing waits for the loop to come round.
@@ -123,7 +120,7 @@ void Trvform::SendToDisplay(const std::string& portName, const std::string& mess
     FeltoltesButton->setEnabled(enabled);
     KijelzotesztButton->setEnabled(enabled);
   };
-  const std::uint32_t baud = verziogroup->ItemIndex() == 0 ? 2400 : 9600;
+  const std::uint32_t baud = UploadBaud(verziogroup->ItemIndex());
   switch (rv58::SendToDisplay(*ComPort, portName, baud, DTRPulseWanted(), message, hooks)) {
   case srNOTOPEN:
     ShowWarning(QString::fromUtf8(kPortWarning));

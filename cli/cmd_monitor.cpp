@@ -5,6 +5,7 @@
 #include "cp1250.h"
 #include "fileio.h"
 #include "inifile.h"
+#include "message.h"
 #include "scalelisten.h"
 #include "settingsfile.h"
 
@@ -16,8 +17,6 @@
 namespace rv58::cli {
 
 namespace {
-
-constexpr const char* kPortWarning = "A soros port nem nyitaható meg !";
 
 volatile std::sig_atomic_t gInterrupted = 0;
 

@@ -15,15 +15,6 @@ namespace rv58::cli {
 
 namespace {
 
-// "A soros port nem nyitaható meg !"
-constexpr const char* kPortWarning = "A soros port nem nyitaható meg !";
-constexpr const char* kSendWarning = "Az adatküldés nem sikerült !";
-
-// The upload speed: the old display (first version button) listens at 2400, the others at 9600.
-std::uint32_t UploadBaud(std::int32_t verziogroup) {
-  return verziogroup == 0 ? 2400 : 9600;
-}
-
 // One transmission through the routine the window uses, with the component set up as the window
 // creates it; only Port and Baud change per transmission.
 int Transmit(const std::string& portName, std::uint32_t baud, bool pulseDtr, const std::string& message) {

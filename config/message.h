@@ -2,6 +2,7 @@
 
 #include "displaysettings.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -30,5 +31,16 @@ std::string ConfigurationMessage(const DisplaySettings& settings);
 // terminator, as required character and anywhere in the error text; "<" and ">" are refused in
 // the error text (kHtRefusedCharacters).
 std::string UploadCheck(const DisplaySettings& settings);
+
+// The warnings of a transmission, shown by the window and printed by rv58ctl. Unlike the comma
+// warning above (Windows-1250, as the settings texts it sits beside), these are UTF-8: they never
+// meet a file or the line.
+inline constexpr const char* kPortWarning = "A soros port nem nyitaható meg !";
+inline constexpr const char* kSendWarning = "Az adatküldés nem sikerült !";
+
+// The upload speed: the old display (first version button) listens at 2400, the others at 9600.
+constexpr std::uint32_t UploadBaud(std::int32_t verziogroup) {
+  return verziogroup == 0 ? 2400 : 9600;
+}
 
 } // namespace rv58
