@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "benchpty.h"
+
 #include <benchmark/benchmark.h>
 
 #include <atomic>
@@ -30,20 +32,6 @@ double CpuSeconds(clockid_t clock) {
   clock_gettime(clock, &t);
   return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
 }
-
-struct TPty {
-  TPty() {
-    master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    grantpt(master);
-    unlockpt(master);
-    char name[128] = {};
-    ptsname_r(master, name, sizeof name);
-    slave = name;
-  }
-  ~TPty() { close(master); }
-  int master;
-  std::string slave;
-};
 
 struct TMonitorBench {
   TMonitorBench() {

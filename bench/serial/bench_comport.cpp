@@ -2,6 +2,8 @@
 // hand-offs a burst of data needs.
 #include "ComPort.h"
 
+#include "benchpty.h"
+
 #include <benchmark/benchmark.h>
 
 #include <atomic>
@@ -17,20 +19,6 @@
 #include <unistd.h>
 
 namespace {
-
-struct TPty {
-  TPty() {
-    master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    grantpt(master);
-    unlockpt(master);
-    char name[128] = {};
-    ptsname_r(master, name, sizeof name);
-    slave = name;
-  }
-  ~TPty() { close(master); }
-  int master;
-  std::string slave;
-};
 
 double ProcessCpuSeconds() {
   timespec t{};
