@@ -1,7 +1,7 @@
 #include "Unit1.h"
 
 #include "VistaAltFixUnit.h"
-#include "fileassoc.h"
+#include "association.h"
 #include "navtree.h"
 #include "pagecontrol.h"
 #include "portdetails.h"

@@ -3,6 +3,11 @@
 // Registers ".rv5" settings files with this program for the current user, the freedesktop way:
 // a MIME package, a desktop entry, icons and the default-application choice. Everything is
 // written below the user's XDG data and config folders; nothing outside them is touched.
+// The window reaches it through association.h (association_posix.cpp); the files are written
+// through fileio.h, the desktop's refresh tools run through toolrunner.h, and mimeapps.list is
+// edited with keyfile.h.
+
+#include "association.h"
 
 #include <chrono>
 #include <string>
@@ -28,7 +33,7 @@ struct AssociationEnvironment {
   std::chrono::milliseconds toolTimeout{15000}; // a refresh tool that takes longer is killed
 };
 
-// The environment of this process.
+// The environment of this process (association_posix.cpp).
 AssociationEnvironment CurrentAssociationEnvironment();
 
 // The folders actually used: the variable when it is set and absolute, otherwise the default.
@@ -49,16 +54,13 @@ struct AssociationResult {
 // Every step runs whatever happened to the others, repeats harmlessly and fails silently.
 AssociationResult AssociateFileType(const AssociationEnvironment& env);
 
-// The same for this process; what the information page's link calls.
-void AssociateFileType();
-
 // The texts of the files (also installed system-wide by the package, byte for byte the same
 // apart from the desktop entry's Exec line).
 std::string MimePackageXml();
 // `execProgram` is the Exec line's program part exactly as it should stand ("rv58led", or a
 // quoted full path); " %f" follows it.
 std::string DesktopEntryText(std::string_view execProgram);
-// The program's icon (also used for the settings file type).
+// The program's icon (also used for the settings file type): the packaging's icon file, built in.
 std::string_view AppIconSvg();
 
 // A path as an Exec program: double-quoted with the desktop-entry escapes. Empty when the path

@@ -36,6 +36,9 @@ bool IsWritableFolder(const std::string& folder);
 
 // Creates the folder and its missing parents; true when it exists afterwards.
 bool CreateFolders(const std::string& folder);
+// The same, but the folders it creates are the user's alone (mode 0700 where modes exist), as
+// the freedesktop base-directory rules ask of the user's data and config folders.
+bool CreateUserFolders(const std::string& folder);
 
 // Replaces the file's content so that a reader, and a process killed at any moment, sees the old
 // or the new content whole: the new content is written to an unnamed file in the same folder and

@@ -299,17 +299,29 @@ bool IsWritableFolder(const std::string& folder) {
   return !folder.empty() && ::access(folder.c_str(), W_OK | X_OK) == 0;
 }
 
-bool CreateFolders(const std::string& folder) {
+namespace {
+
+bool MakeFolders(const std::string& folder, mode_t mode) {
   if (folder.empty())
     return false;
   for (std::size_t i = 1; i <= folder.size(); ++i) {
     if (i < folder.size() && folder[i] != '/')
       continue;
     const std::string prefix = folder.substr(0, i);
-    if (::mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST)
+    if (::mkdir(prefix.c_str(), mode) != 0 && errno != EEXIST)
       return false;
   }
   return Inspect(folder).kind == Kind::Folder;
+}
+
+} // namespace
+
+bool CreateFolders(const std::string& folder) {
+  return MakeFolders(folder, 0777);
+}
+
+bool CreateUserFolders(const std::string& folder) {
+  return MakeFolders(folder, 0700);
 }
 
 bool ReplaceFile(const std::string& path, std::string_view content, std::string_view filler) {

@@ -264,6 +264,11 @@ bool CreateFolders(const std::string& folder) {
   return Inspect(folder).kind == Kind::Folder;
 }
 
+// A folder in the user's profile is the user's own already.
+bool CreateUserFolders(const std::string& folder) {
+  return CreateFolders(folder);
+}
+
 bool ReplaceFile(const std::string& path, std::string_view content, std::string_view filler) {
   const std::wstring target = Wide(path);
   if (target.empty() || IsDeviceName(target))
