@@ -304,7 +304,7 @@ void Trvform::RefreshPorts() {
 std::vector<std::string> Trvform::PortItems() const {
   std::vector<std::string> items;
   for (int i = 0; i < Comport_up->count(); ++i) {
-    items.push_back(ToCore(Comport_up->itemText(i)));
+    items.push_back(ToCp1250(Comport_up->itemText(i)));
   }
   return items;
 }

@@ -2,21 +2,13 @@
 
 #include "association_win.h"
 #include "fileio.h"
+#include "widetext_win.h"
 
 #include <shlobj.h>
 
 namespace rv58 {
 
 namespace {
-
-std::wstring Wide(const std::string& utf8) {
-  if (utf8.empty())
-    return {};
-  const int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring w(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), n);
-  return w;
-}
 
 // Opens or creates the key and sets its default value. The key's full path below the root makes
 // every key independent of the others.
@@ -56,7 +48,7 @@ RegistryAssociation WriteRegistryAssociation(HKEY root, const std::wstring& exec
 
 bool AssociateFileType() {
   const RegistryAssociation written =
-      WriteRegistryAssociation(HKEY_CURRENT_USER, Wide(fileio::ExecutablePath()));
+      WriteRegistryAssociation(HKEY_CURRENT_USER, WideFromUtf8(fileio::ExecutablePath()));
   // Explorer keeps the associations it has read; this tells it to read them again.
   ::SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
   return written.Complete();

@@ -1,19 +1,19 @@
 #include "portdetails.h"
 
+#include "fileio.h"
+#include "qtext.h"
+
 #include <QDialogButtonBox>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
-#include <QStringDecoder>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <grp.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <optional>
 
 namespace rv58 {
 
@@ -28,37 +28,14 @@ std::string FullPath(const std::string& root, const std::string& path) {
   return r + path;
 }
 
-std::string GroupNameOf(gid_t gid) {
-  std::vector<char> buf(4096);
-  group g{};
-  group* found = nullptr;
-  if (::getgrgid_r(gid, &g, buf.data(), buf.size(), &found) == 0 && found && found->gr_name)
-    return found->gr_name;
-  return std::to_string(gid);
-}
-
-QString FromCp1250(const std::string& s) {
-  QStringDecoder decode("windows-1250");
-  return decode(QByteArray::fromStdString(s));
-}
-
 } // namespace
 
 TPortUser CurrentPortUser() {
-  TPortUser user;
-  user.uid = ::geteuid();
-  user.groups.push_back(::getegid());
-  const int n = ::getgroups(0, nullptr);
-  if (n > 0) {
-    std::vector<gid_t> more(static_cast<std::size_t>(n));
-    const int got = ::getgroups(n, more.data());
-    if (got > 0)
-      user.groups.insert(user.groups.end(), more.begin(), more.begin() + got);
-  }
-  return user;
+  const fileio::UserIds ids = fileio::CurrentUserIds();
+  return TPortUser{ids.user, ids.groups};
 }
 
-TNodeAccess NodeAccess(uid_t owner, gid_t group, mode_t mode, const TPortUser& user) {
+TNodeAccess NodeAccess(std::uint32_t owner, std::uint32_t group, std::uint32_t mode, const TPortUser& user) {
   TNodeAccess access;
   access.group = group;
   const bool inGroup = std::find(user.groups.begin(), user.groups.end(), group) != user.groups.end();
@@ -77,7 +54,7 @@ TNodeAccess NodeAccess(uid_t owner, gid_t group, mode_t mode, const TPortUser& u
 std::vector<TPortDetail> CollectPortDetails(const TPortSystem& sys,
                                             const std::vector<TExplicitPort>& explicitPorts,
                                             const TPortUser& user,
-                                            const std::function<std::string(gid_t)>& groupName) {
+                                            const std::function<std::string(std::uint32_t)>& groupName) {
   // The port table's ports, then the devices it found but could not number.
   const TPortTable table(sys, explicitPorts);
   std::vector<std::pair<std::optional<int>, const TPortDevice*>> devices;
@@ -98,17 +75,17 @@ std::vector<TPortDetail> CollectPortDetails(const TPortSystem& sys,
     row.product = d.usbProduct;
     row.serialNumber = d.usbSerial;
 
-    const std::string node = FullPath(sys.root, ResolvePath(sys.root, d.path).value_or(d.path));
-    struct stat st {};
-    row.exists = ::stat(node.c_str(), &st) == 0;
+    const std::string nodePath = FullPath(sys.root, ResolvePath(sys.root, d.path).value_or(d.path));
+    const std::optional<fileio::Ownership> node = fileio::OwnershipOf(nodePath);
+    row.exists = node.has_value();
     if (row.exists) {
-      const TNodeAccess access = NodeAccess(st.st_uid, st.st_gid, st.st_mode, user);
+      const TNodeAccess access = NodeAccess(node->owner, node->group, node->mode, user);
       row.canOpen = access.canOpen;
-      // On this machine the kernel's own answer also counts ACLs (a desktop seat's devices).
-      if (!row.canOpen && (sys.root.empty() || sys.root == "/") && user.uid == ::geteuid())
-        row.canOpen = ::access(node.c_str(), R_OK | W_OK) == 0;
+      // On this machine the system's own answer also counts access lists (a desktop seat's devices).
+      if (!row.canOpen && (sys.root.empty() || sys.root == "/") && user.uid == fileio::CurrentUserIds().user)
+        row.canOpen = fileio::CanReadWrite(nodePath);
       if (!row.canOpen && access.groupWouldHelp)
-        row.joinGroup = groupName ? groupName(access.group) : GroupNameOf(access.group);
+        row.joinGroup = groupName ? groupName(access.group) : fileio::GroupName(access.group);
     }
     out.push_back(std::move(row));
   }

@@ -9,9 +9,9 @@
 
 #include <QDialog>
 
+#include <cstdint>
 #include <functional>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 class QLabel;
@@ -34,8 +34,8 @@ struct TPortDetail {
 
 // Who asks: the user and the groups the process holds.
 struct TPortUser {
-  uid_t uid = 0;
-  std::vector<gid_t> groups; // the effective group and the supplementary groups
+  std::uint32_t uid = 0;
+  std::vector<std::uint32_t> groups; // the effective group and the supplementary groups
 };
 TPortUser CurrentPortUser();
 
@@ -44,16 +44,16 @@ TPortUser CurrentPortUser();
 struct TNodeAccess {
   bool canOpen = false;
   bool groupWouldHelp = false;
-  gid_t group = 0;
+  std::uint32_t group = 0;
 };
-TNodeAccess NodeAccess(uid_t owner, gid_t group, mode_t mode, const TPortUser& user);
+TNodeAccess NodeAccess(std::uint32_t owner, std::uint32_t group, std::uint32_t mode, const TPortUser& user);
 
 // Every serial device of the port table (TPortTable), sorted by port number; devices without one
 // last.
 std::vector<TPortDetail> CollectPortDetails(const TPortSystem& sys,
                                             const std::vector<TExplicitPort>& explicitPorts,
                                             const TPortUser& user,
-                                            const std::function<std::string(gid_t)>& groupName = {});
+                                            const std::function<std::string(std::uint32_t)>& groupName = {});
 
 // Where the window's rows come from: this machine unless a test says otherwise.
 using TPortDetailsSource = std::function<std::vector<TPortDetail>()>;

@@ -1,9 +1,9 @@
 #include "scalemonitor.h"
 
 #include "Unit1.h"
-#include "cp1250.h"
 #include "message.h"
 #include "portnames.h"
+#include "qtext.h"
 #include "scalelisten.h"
 #include "windowcontrols.h"
 
@@ -30,10 +30,6 @@ constexpr std::size_t kFramesShown = 50;
 constexpr int kTickMs = 50;
 constexpr qint64 kListEveryMs = 500;
 constexpr int kReopenTicks = 20; // a missing or busy port is tried again once a second
-
-QString FromCp1250(std::string_view text) {
-  return QString::fromStdString(Cp1250ToUtf8(text));
-}
 
 QString Html(std::string_view bytes) {
   return FromCp1250(FrameForHuman(bytes)).toHtmlEscaped().replace(QLatin1Char(' '), QStringLiteral("&nbsp;"));

@@ -4,7 +4,6 @@
 #include "Unit1.h"
 
 #include "ComPort.h"
-#include "cp1250.h"
 #include "message.h"
 #include "portnames.h"
 #include "prefspath.h"
@@ -72,7 +71,7 @@ void Trvform::FeltoltesButtonClick() {
   const DisplaySettings settings = ReadSettings();
   const std::string warning = UploadCheck(settings);
   if (!warning.empty()) {
-    ShowWarning(QString::fromStdString(Cp1250ToUtf8(warning)));
+    ShowWarning(QString::fromStdString(warning));
     return;
   }
   SendToDisplay(settings.Comport_up(), ConfigurationMessage(settings));

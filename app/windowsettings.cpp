@@ -28,8 +28,8 @@ const QString kSettingsFilter = QStringLiteral("RV5 beállítások ( *.rv5)");
 
 DisplaySettings Trvform::ReadSettings() const {
   DisplaySettings s;
-  s.SetMerlegnev(ToCore(merlegnev->text()));
-  s.SetLeiras(ToCore(ExactPlainText(leiras)));
+  s.SetMerlegnev(ToCp1250(merlegnev->text()));
+  s.SetLeiras(ToCp1250(ExactPlainText(leiras)));
   s.SetBd(bd->currentIndex());
   s.SetPr(pr->currentIndex());
   s.SetTm(tm->currentIndex());
@@ -42,17 +42,17 @@ DisplaySettings Trvform::ReadSettings() const {
   s.SetTp(tp->currentIndex());
   s.SetAu(au->isChecked());
   s.SetHk(hk->currentIndex());
-  s.SetHt(ToCore(ht->text()));
+  s.SetHt(ToCp1250(ht->text()));
   s.SetOra(ora->ItemIndex());
   s.SetVerziogroup(verziogroup->ItemIndex());
-  s.SetComport_up(ToCore(Comport_up->currentText()));
+  s.SetComport_up(ToCp1250(Comport_up->currentText()));
   return s;
 }
 
 void Trvform::WriteSettings(const DisplaySettings& s) {
-  SetTextWhole(merlegnev, FromCore(s.merlegnev()));
+  SetTextWhole(merlegnev, FromCp1250(s.merlegnev()));
   // Each CR LF a line break, exactly: a description that ends in empty lines keeps them.
-  SetTextWhole(leiras, FromCore(s.leiras()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+  SetTextWhole(leiras, FromCp1250(s.leiras()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
   bd->setCurrentIndex(s.bd());
   pr->setCurrentIndex(s.pr());
   tm->setCurrentIndex(s.tm());
@@ -65,11 +65,11 @@ void Trvform::WriteSettings(const DisplaySettings& s) {
   tp->setCurrentIndex(s.tp());
   au->setChecked(s.au());
   hk->setCurrentIndex(s.hk());
-  ht->setText(FromCore(s.ht()));
+  ht->setText(FromCp1250(s.ht()));
   ora->SetItemIndex(s.ora());
   verziogroup->SetItemIndex(s.verziogroup());
   Comport_up->setCurrentIndex(
-      s.Comport_up().empty() ? -1 : Comport_up->findText(FromCore(s.Comport_up()), Qt::MatchFixedString));
+      s.Comport_up().empty() ? -1 : Comport_up->findText(FromCp1250(s.Comport_up()), Qt::MatchFixedString));
 }
 
 bool Trvform::savefile(const std::string& fileName) {

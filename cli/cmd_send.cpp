@@ -1,7 +1,6 @@
 #include "commands.h"
 
 #include "ComPort.h"
-#include "cp1250.h"
 #include "displaysettings.h"
 #include "inifile.h"
 #include "message.h"
@@ -97,7 +96,7 @@ int CmdUpload(const CliContext&, const Args& args) {
 
   const std::string warning = UploadCheck(settings);
   if (!warning.empty()) {
-    std::cerr << Cp1250ToUtf8(warning) << "\n";
+    std::cerr << warning << "\n";
     return kExitRefused;
   }
   return Transmit(port, UploadBaud(settings.verziogroup()), pulseDtr, ConfigurationMessage(settings));

@@ -1,6 +1,5 @@
 #include "commands.h"
 
-#include "cp1250.h"
 #include "displaysettings.h"
 #include "inifile.h"
 #include "message.h"
@@ -43,7 +42,7 @@ int CmdMessage(const CliContext&, const Args& args) {
 
   const std::string warning = UploadCheck(settings);
   if (!warning.empty()) {
-    std::cerr << Cp1250ToUtf8(warning) << "\n";
+    std::cerr << warning << "\n";
     return kExitRefused;
   }
   const std::string message = ConfigurationMessage(settings) + "\n";

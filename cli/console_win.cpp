@@ -1,11 +1,13 @@
 #include "console.h"
 
+#include "widetext_win.h"
+
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
 #include <windows.h>
 
-#include <fcntl.h>
+#include <fcntl.h> // the C library's _O_BINARY, which only this header defines
 #include <io.h>
 #include <shellapi.h>
 
@@ -26,13 +28,8 @@ std::vector<std::string> PrepareConsole(int argc, char** argv) {
   if (wide == nullptr)
     return std::vector<std::string>(argv, argv + argc);
   std::vector<std::string> args;
-  for (int i = 0; i < count; ++i) {
-    const int n = ::WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
-    std::string s(static_cast<std::size_t>(n > 0 ? n - 1 : 0), '\0');
-    if (n > 1)
-      ::WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, s.data(), n, nullptr, nullptr);
-    args.push_back(std::move(s));
-  }
+  for (int i = 0; i < count; ++i)
+    args.push_back(Utf8FromWide(wide[i]));
   ::LocalFree(wide);
   return args;
 }

@@ -8,14 +8,16 @@ else()
 endif()
 
 # rv58_platform_sources(<var> <concern>...)
-# This platform's file of each concern of the calling folder; a concern without one is skipped.
+# This platform's file of each concern of the calling folder; a missing one stops the configure.
 function(rv58_platform_sources var)
   set(files "")
   foreach(concern ${ARGN})
     set(file ${CMAKE_CURRENT_SOURCE_DIR}/${concern}_${RV58_PLATFORM}.cpp)
-    if(EXISTS ${file})
-      list(APPEND files ${file})
+    # A concern without its platform's file is a build error, not a silently missing feature.
+    if(NOT EXISTS ${file})
+      message(FATAL_ERROR "${concern}_${RV58_PLATFORM}.cpp is missing in ${CMAKE_CURRENT_SOURCE_DIR}")
     endif()
+    list(APPEND files ${file})
   endforeach()
   set(${var} ${files} PARENT_SCOPE)
 endfunction()

@@ -56,39 +56,61 @@ std::string Cp1250ToUtf8(std::string_view text) {
 }
 
 std::string Utf8ToCp1250(std::string_view text) {
+  const auto at = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+  const auto isContinuation = [&](std::size_t k) { return k < text.size() && (at(k) & 0xC0) == 0x80; };
   std::string out;
   out.reserve(text.size());
   std::size_t i = 0;
   while (i < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    std::size_t len = lead < 0x80           ? 1
-                      : (lead >> 5) == 0x6  ? 2
-                      : (lead >> 4) == 0xE  ? 3
-                      : (lead >> 3) == 0x1E ? 4
-                                            : 0;
-    if (len == 0 || i + len > text.size()) {
-      out.push_back('?');
-      ++i;
-      continue;
-    }
+    const unsigned char lead = at(i);
+    const std::size_t len = lead < 0x80           ? 1
+                            : (lead >> 5) == 0x6  ? 2
+                            : (lead >> 4) == 0xE  ? 3
+                            : (lead >> 3) == 0x1E ? 4
+                                                  : 0;
     char32_t cp = len == 1 ? lead : lead & (0x7F >> len);
-    bool ok = true;
-    for (std::size_t k = 1; k < len; ++k) {
-      const auto cont = static_cast<unsigned char>(text[i + k]);
-      if ((cont & 0xC0) != 0x80) {
-        ok = false;
-        break;
-      }
-      cp = (cp << 6) | (cont & 0x3F);
+    std::size_t k = 1;
+    for (; k < len && isContinuation(i + k); ++k)
+      cp = (cp << 6) | (at(i + k) & 0x3F);
+    static constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+    const bool broken = len == 0 || k < len || cp < kLeast[len] || cp > 0x10FFFF;
+    const char byte = broken ? '?' : Cp1250FromUnicode(cp); // a surrogate has no byte either
+    out.push_back(byte);
+    i += broken ? 1 : len;
+    if (broken || (byte == '?' && cp != '?')) {
+      // One mark for the whole sequence, with any stray continuation bytes after it.
+      while (isContinuation(i))
+        ++i;
     }
-    if (!ok) {
-      out.push_back('?');
-      ++i;
-      continue;
-    }
-    out.push_back(Cp1250FromUnicode(cp));
-    i += len;
   }
+  return out;
+}
+
+std::u16string Cp1250ToUtf16(std::string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (char c : text)
+    out.push_back(Cp1250ToUnicode(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::string Utf16ToCp1250(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char32_t c = text[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    out.push_back(Cp1250FromUnicode(c));
+  }
+  return out;
+}
+
+std::string SingleLine(std::string_view text) {
+  std::string out(text);
+  for (char& c : out)
+    if (static_cast<unsigned char>(c) < ' ' || c == '\x7f')
+      c = ' ';
   return out;
 }
 

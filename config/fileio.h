@@ -1,8 +1,10 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace rv58::fileio {
 
@@ -80,6 +82,30 @@ inline std::optional<std::string> InPlaceContent(std::string_view content, std::
   }
   return data;
 }
+
+// Who may open a file: its owner, group and permission bits (links followed), for telling the
+// user why a device cannot be opened. Nothing when the path names nothing. Windows has no such
+// ids: there every file counts as the caller's own, its write bit deciding.
+struct Ownership {
+  std::uint32_t owner = 0;
+  std::uint32_t group = 0;
+  std::uint32_t mode = 0; // the permission bits, 0777 at most
+};
+std::optional<Ownership> OwnershipOf(const std::string& path);
+
+// The system's own answer whether this process may open the file for reading and writing; unlike
+// the bits above it also counts access lists (a desktop seat's devices).
+bool CanReadWrite(const std::string& path);
+
+// The user this process runs as and its groups: the effective group, then the supplementary ones.
+struct UserIds {
+  std::uint32_t user = 0;
+  std::vector<std::uint32_t> groups;
+};
+UserIds CurrentUserIds();
+
+// A group's name, or its number when it has none.
+std::string GroupName(std::uint32_t group);
 
 // The path of the running program, read once.
 const std::string& ExecutablePath();

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -382,6 +383,40 @@ bool WriteInPlace(const std::string& path, std::string_view content, std::string
     return false;
   }
   return ::fsync(fd.Get()) == 0;
+}
+
+std::optional<Ownership> OwnershipOf(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0)
+    return std::nullopt;
+  return Ownership{st.st_uid, st.st_gid, static_cast<std::uint32_t>(st.st_mode & 0777)};
+}
+
+bool CanReadWrite(const std::string& path) {
+  return ::access(path.c_str(), R_OK | W_OK) == 0;
+}
+
+UserIds CurrentUserIds() {
+  UserIds ids;
+  ids.user = ::geteuid();
+  ids.groups.push_back(::getegid());
+  const int n = ::getgroups(0, nullptr);
+  if (n > 0) {
+    std::vector<gid_t> more(static_cast<std::size_t>(n));
+    const int got = ::getgroups(n, more.data());
+    if (got > 0)
+      ids.groups.insert(ids.groups.end(), more.begin(), more.begin() + got);
+  }
+  return ids;
+}
+
+std::string GroupName(std::uint32_t group) {
+  std::vector<char> buf(4096);
+  struct group g {};
+  struct group* found = nullptr;
+  if (::getgrgid_r(group, &g, buf.data(), buf.size(), &found) == 0 && found && found->gr_name)
+    return found->gr_name;
+  return std::to_string(group);
 }
 
 const std::string& ExecutablePath() {

@@ -2,6 +2,7 @@
 // replace through a complete temporary file (ReplaceFileW keeps the old file's attributes and
 // security), the executable from GetModuleFileNameW, %APPDATA% as the configuration folder.
 #include "fileio.h"
+#include "widetext_win.h"
 
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -18,25 +19,6 @@
 namespace rv58::fileio {
 
 namespace {
-
-std::wstring Wide(std::string_view s) {
-  if (s.empty())
-    return {};
-  const int n = ::MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-  std::wstring w(static_cast<std::size_t>(n), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-  return w;
-}
-
-std::string Utf8(std::wstring_view w) {
-  if (w.empty())
-    return {};
-  const int n =
-      ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-  std::string s(static_cast<std::size_t>(n), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
-  return s;
-}
 
 class THandle {
 public:
@@ -173,7 +155,7 @@ bool CanOpenForWriting(const std::wstring& path) {
 
 ReadStatus ReadWholeFile(const std::string& path, std::string& content) {
   content.clear();
-  const std::wstring w = Wide(path);
+  const std::wstring w = WideFromUtf8(path);
   if (w.empty())
     return ReadStatus::Missing;
   const DWORD attributes = ::GetFileAttributesW(w.c_str());
@@ -217,7 +199,7 @@ ReadStatus ReadWholeFile(const std::string& path, std::string& content) {
 
 Info Inspect(const std::string& path) {
   Info info;
-  const std::wstring w = Wide(path);
+  const std::wstring w = WideFromUtf8(path);
   const DWORD attributes = w.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(w.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES)
     return info;
@@ -234,7 +216,7 @@ Info Inspect(const std::string& path) {
 }
 
 bool IsWritableFolder(const std::string& folder) {
-  const std::wstring w = Wide(folder);
+  const std::wstring w = WideFromUtf8(folder);
   if (w.empty())
     return false;
   const DWORD attributes = ::GetFileAttributesW(w.c_str());
@@ -248,7 +230,7 @@ bool IsWritableFolder(const std::string& folder) {
 }
 
 bool CreateFolders(const std::string& folder) {
-  const std::wstring w = Wide(folder);
+  const std::wstring w = WideFromUtf8(folder);
   if (w.empty())
     return false;
   for (std::size_t i = 1; i <= w.size(); ++i) {
@@ -270,7 +252,7 @@ bool CreateUserFolders(const std::string& folder) {
 }
 
 bool ReplaceFile(const std::string& path, std::string_view content, std::string_view filler) {
-  const std::wstring target = Wide(path);
+  const std::wstring target = WideFromUtf8(path);
   if (target.empty() || IsDeviceName(target))
     return false;
   const DWORD attributes = ::GetFileAttributesW(target.c_str());
@@ -288,7 +270,7 @@ bool ReplaceFile(const std::string& path, std::string_view content, std::string_
 }
 
 bool WriteInPlace(const std::string& path, std::string_view content, std::string_view filler) {
-  const std::wstring w = Wide(path);
+  const std::wstring w = WideFromUtf8(path);
   if (w.empty() || IsDeviceName(w))
     return false;
   THandle h(::CreateFileW(w.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -323,6 +305,25 @@ bool WriteInPlace(const std::string& path, std::string_view content, std::string
   return ::FlushFileBuffers(h.Get());
 }
 
+std::optional<Ownership> OwnershipOf(const std::string& path) {
+  const Info info = Inspect(path);
+  if (info.kind == Kind::Missing)
+    return std::nullopt;
+  return Ownership{1, 1, info.writable ? 0600u : 0400u};
+}
+
+bool CanReadWrite(const std::string& path) {
+  return CanOpenForWriting(WideFromUtf8(path));
+}
+
+UserIds CurrentUserIds() {
+  return UserIds{1, {1}};
+}
+
+std::string GroupName(std::uint32_t group) {
+  return std::to_string(group);
+}
+
 const std::string& ExecutablePath() {
   static const std::string path = [] {
     std::wstring buffer(MAX_PATH, L'\0');
@@ -332,7 +333,7 @@ const std::string& ExecutablePath() {
         return std::string();
       if (n < buffer.size()) {
         buffer.resize(n);
-        return Utf8(buffer);
+        return Utf8FromWide(buffer);
       }
       buffer.resize(buffer.size() * 2); // a long path: ask again with more room
     }
@@ -344,7 +345,7 @@ namespace {
 
 std::string Environment(const wchar_t* name) {
   const wchar_t* value = ::_wgetenv(name);
-  return value != nullptr ? Utf8(value) : std::string();
+  return value != nullptr ? Utf8FromWide(value) : std::string();
 }
 
 bool IsAbsolute(std::string_view p) {
@@ -366,7 +367,7 @@ std::string ConfigHome(std::string_view xdgConfigHome, std::string_view home) {
     return std::string(home) + "/.config";
   std::wstring temp(MAX_PATH + 1, L'\0');
   temp.resize(::GetTempPathW(static_cast<DWORD>(temp.size()), temp.data()));
-  return Utf8(temp) + ".config";
+  return Utf8FromWide(temp) + ".config";
 }
 
 std::string ConfigHome() {

@@ -16,6 +16,9 @@ namespace ini {
 
 inline constexpr std::size_t kMaxValueLength = 2047;
 
+// The caller's section and key names are trimmed of spaces only.
+std::string_view TrimSpaces(std::string_view s);
+
 // The value as TIniFile::ReadString returns it (at most bufferSize - 1 bytes, as the profile
 // functions copy into a buffer of that size), or nothing when the section or key is missing.
 std::optional<std::string> FindValue(std::string_view content, std::string_view section, std::string_view key,

@@ -14,9 +14,10 @@ inline constexpr std::string_view kPreamble = "<>";
 // Lights every LED of the display for 30 seconds.
 inline constexpr std::string_view kDisplayTestMessage = "<,<<>";
 
-// "A "," karakter nem használható a beállítások között."
-inline constexpr std::string_view kCommaWarning =
-    "A \",\" karakter nem haszn\xE1lhat\xF3 a be\xE1ll\xEDt\xE1sok k\xF6z\xF6tt.";
+// The program's own texts for people (warnings, messages) are UTF-8, as the window and the
+// terminal take them; the settings texts, the files and the line are Windows-1250 (cp1250.h).
+// The warnings are shown by the window and printed by rv58ctl.
+inline constexpr std::string_view kCommaWarning = "A \",\" karakter nem használható a beállítások között.";
 
 // The same warning for the other characters the message cannot carry ("<", ">"), with that
 // character in place of the comma.
@@ -26,15 +27,13 @@ std::string RefusedCharacterWarning(char refused);
 // hk (indices, -1 when nothing chosen), ht (text), au (1/0), ora, nm (1/0).
 std::string ConfigurationMessage(const DisplaySettings& settings);
 
-// The check the upload makes before it touches the port: the warning text to show, or "" when
+// The check the upload makes before it touches the port: the warning to show, or "" when
 // the settings may be sent. The comma separates the message's fields, so it is refused as
 // terminator, as required character and anywhere in the error text; "<" and ">" are refused in
 // the error text (kHtRefusedCharacters).
 std::string UploadCheck(const DisplaySettings& settings);
 
-// The warnings of a transmission, shown by the window and printed by rv58ctl. Unlike the comma
-// warning above (Windows-1250, as the settings texts it sits beside), these are UTF-8: they never
-// meet a file or the line.
+// The warnings of a transmission.
 inline constexpr const char* kPortWarning = "A soros port nem nyitaható meg !";
 inline constexpr const char* kSendWarning = "Az adatküldés nem sikerült !";
 

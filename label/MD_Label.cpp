@@ -1,10 +1,11 @@
 #include "MD_Label.h"
 
+#include "cp1250.h"
+
 #include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QStringEncoder>
 
 #include <cmath>
 #include <utility>
@@ -69,10 +70,7 @@ TMDLabel::TMDLabel(QWidget* parent)
     if (!OnGetLinkStyle) {
       return;
     }
-    QStringEncoder encoder("windows-1250");
-    const QByteArray bytes =
-        encoder.isValid() ? QByteArray(encoder.encode(ToQString(text))) : ToQString(text).toLatin1();
-    OnGetLinkStyle(this, index, bytes.toStdString(), normal, hover);
+    OnGetLinkStyle(this, index, Utf16ToCp1250(text), normal, hover);
   };
   core_.Width = 100;
   core_.Height = 13;

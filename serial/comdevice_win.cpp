@@ -1,6 +1,7 @@
 // Windows back-end of the device interface: an overlapped handle opened without sharing, the
 // line in the device control block, WaitCommEvent for the reader thread, stopped through an event.
 #include "comdevice_win.h"
+#include "widetext_win.h"
 
 #include <cwctype>
 #include <list>
@@ -45,16 +46,6 @@ public:
   BOOL Cancel(HANDLE h, OVERLAPPED* ov) override { return ::CancelIoEx(h, ov); }
 };
 
-std::string Utf8(const std::wstring& w) {
-  if (w.empty())
-    return {};
-  const int n =
-      ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-  std::string s(static_cast<std::size_t>(n), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
-  return s;
-}
-
 std::string SystemMessage(DWORD code) {
   switch (code) {
   case ERROR_ACCESS_DENIED:
@@ -75,7 +66,7 @@ std::string SystemMessage(DWORD code) {
     ::LocalFree(text);
   while (!w.empty() && std::iswspace(w.back()))
     w.pop_back();
-  return w.empty() ? "error " + std::to_string(code) : Utf8(w);
+  return w.empty() ? "error " + std::to_string(code) : Utf8FromWide(w);
 }
 
 // An event handle that closes itself.
@@ -362,12 +353,7 @@ std::shared_ptr<TWinCommApi> Win32CommApi() {
 }
 
 std::wstring WinDevicePath(const std::string& path) {
-  std::wstring w;
-  if (!path.empty()) {
-    const int n = ::MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
-    w.resize(static_cast<std::size_t>(n));
-    ::MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), w.data(), n);
-  }
+  const std::wstring w = WideFromUtf8(path);
   const bool portName = w.size() > 3 && (w[0] | 0x20) == L'c' && (w[1] | 0x20) == L'o' &&
                         (w[2] | 0x20) == L'm' && w.find_first_not_of(L"0123456789", 3) == std::wstring::npos;
   // Only COM1 to COM9 are also plain DOS names; every number opens through the device namespace.

@@ -2,6 +2,7 @@
 // the kernel's serial device names.
 #include "portsources.h"
 
+#include "cp1250.h"
 #include "strconv.h"
 
 #include <algorithm>
@@ -14,7 +15,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <iconv.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -105,40 +105,9 @@ std::string DriverOf(const std::string& deviceDir) {
   return link ? BaseName(*link) : std::string();
 }
 
-// USB strings and sysfs texts are UTF-8; the core keeps Windows-1250. Characters the code page
-// lacks become "?", control characters a space, so a description stays one line.
-std::string Utf8ToCp1250(const std::string& utf8) {
-  std::string clean;
-  clean.reserve(utf8.size());
-  for (char c : utf8)
-    clean += static_cast<unsigned char>(c) < ' ' || c == '\x7f' ? ' ' : c;
-  if (std::all_of(clean.begin(), clean.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
-    return clean;
-  iconv_t cd = ::iconv_open("WINDOWS-1250", "UTF-8");
-  if (cd == reinterpret_cast<iconv_t>(-1))
-    return clean;
-  std::string out(clean.size(), '\0');
-  char* in = clean.data();
-  std::size_t inLeft = clean.size();
-  char* outPtr = out.data();
-  std::size_t outLeft = out.size();
-  while (inLeft > 0) {
-    if (::iconv(cd, &in, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1))
-      break;
-    if (errno == E2BIG)
-      break; // cannot happen: the code page never needs more bytes than UTF-8
-    // EILSEQ or EINVAL: skip one character and mark it.
-    *outPtr++ = '?';
-    --outLeft;
-    std::size_t skip = 1;
-    while (skip < inLeft && (static_cast<unsigned char>(in[skip]) & 0xC0) == 0x80)
-      ++skip;
-    in += skip;
-    inLeft -= skip;
-  }
-  ::iconv_close(cd);
-  out.resize(out.size() - outLeft);
-  return out;
+// USB strings and sysfs texts are UTF-8; the core keeps Windows-1250. A description stays one line.
+std::string DeviceText(const std::string& utf8) {
+  return Utf8ToCp1250(SingleLine(utf8));
 }
 
 const char* UartTypeName(int type) {
@@ -184,9 +153,9 @@ void DescribeDevice(TPortDevice& device, const std::string& ttyDir, const std::s
   } else if (const auto usb = FindUsbDevice(deviceDir, sysDevices)) {
     device.usbVendorId = ReadAttribute(*usb + "/idVendor").value_or("");
     device.usbProductId = ReadAttribute(*usb + "/idProduct").value_or("");
-    device.usbProduct = Utf8ToCp1250(ReadAttribute(*usb + "/product").value_or(""));
-    device.usbManufacturer = Utf8ToCp1250(ReadAttribute(*usb + "/manufacturer").value_or(""));
-    device.usbSerial = Utf8ToCp1250(ReadAttribute(*usb + "/serial").value_or(""));
+    device.usbProduct = DeviceText(ReadAttribute(*usb + "/product").value_or(""));
+    device.usbManufacturer = DeviceText(ReadAttribute(*usb + "/manufacturer").value_or(""));
+    device.usbSerial = DeviceText(ReadAttribute(*usb + "/serial").value_or(""));
     what = !device.usbProduct.empty() ? device.usbProduct
                                       : "USB " + device.usbVendorId + ":" + device.usbProductId;
     if (!device.usbManufacturer.empty())

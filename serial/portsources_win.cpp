@@ -3,6 +3,7 @@
 #include "strconv.h"
 
 #include "portsources_win.h"
+#include "widetext_win.h"
 
 #include <winspool.h>
 
@@ -15,15 +16,9 @@ namespace {
 // {4D36E978-E325-11CE-BFC1-08002BE10318}: the device setup class of ports.
 const GUID kPortsClass = {0x4D36E978, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
 
+// Windows' wide strings are UTF-16.
 std::string ToCp1250(const std::wstring& w) {
-  std::string out;
-  for (std::size_t i = 0; i < w.size(); ++i) {
-    char32_t c = w[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < w.size() && w[i + 1] >= 0xDC00 && w[i + 1] < 0xE000)
-      c = 0x10000 + ((c - 0xD800) << 10) + (w[++i] - 0xDC00);
-    out += Cp1250FromUnicode(c);
-  }
-  return out;
+  return Utf16ToCp1250(std::u16string(w.begin(), w.end()));
 }
 
 // Accepts a candidate: a number in range counts as found; the first description of a number wins.
@@ -306,9 +301,7 @@ std::string DefaultDevicePath(int number) {
 std::optional<std::string> ResolvePath(const std::string&, const std::string& path) {
   if (const auto number = DefaultPortNumber(path))
     return DefaultDevicePath(*number);
-  const int n = ::MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
-  std::wstring w(static_cast<std::size_t>(n), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), w.data(), n);
+  const std::wstring w = WideFromUtf8(path);
   if (w.empty() || ::GetFileAttributesW(w.c_str()) == INVALID_FILE_ATTRIBUTES)
     return std::nullopt;
   return path;

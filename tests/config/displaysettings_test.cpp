@@ -34,8 +34,7 @@ TEST(ValueLists, HoldTheWindowTextsInWindows1250) {
   EXPECT_EQ(rv58::VerziogroupItems(),
             (std::vector<std::string>{ToCp1250("1. régi verzió (~2020-2024)"),
                                       ToCp1250("2. új verzió (~2024-) és az összes rádiós")}));
-  EXPECT_EQ(std::string(rv58::kCommaWarning),
-            ToCp1250("A \",\" karakter nem használható a beállítások között."));
+  EXPECT_EQ(std::string(rv58::kCommaWarning), "A \",\" karakter nem használható a beállítások között.");
   EXPECT_EQ(rv58::TpItems(), (std::vector<std::string>{"0 - Nincs", "0.0", "0.00", "0.000", "0.0000"}));
 }
 
@@ -272,8 +271,7 @@ TEST(UploadCheck, RefusesTheCommaWhereItWouldSplitFields) {
   EXPECT_EQ(rv58::UploadCheck(s), rv58::kCommaWarning);
   // "<" and ">" would open or end the display's frame: the same warning with that character.
   s.SetHt("E>R<");
-  EXPECT_EQ(rv58::UploadCheck(s),
-            "A \">\" karakter nem haszn\xE1lhat\xF3 a be\xE1ll\xEDt\xE1sok k\xF6z\xF6tt.");
+  EXPECT_EQ(rv58::UploadCheck(s), "A \">\" karakter nem használható a beállítások között.");
   // Nothing chosen is not a comma.
   s = DisplaySettings::Initial();
   EXPECT_EQ(rv58::UploadCheck(s), "");
@@ -286,10 +284,45 @@ TEST(Cp1250, RoundTripsThroughUnicode) {
   }
   EXPECT_EQ(rv58::Cp1250ToUtf8("M\xE9rleg \xF5\xFB \xA1^"), "Mérleg őű ˇ^");
   EXPECT_EQ(rv58::Utf8ToCp1250("Mérleg őű ☃"), "M\xE9rleg \xF5\xFB ?");
-  EXPECT_EQ(rv58::Utf8ToCp1250("\xC3"), "?"); // cut short
   EXPECT_EQ(rv58::Cp1250UpperCase(0xF5), 0xD5);
   EXPECT_EQ(rv58::Cp1250UpperCase(0xB3), 0xA3);
   EXPECT_EQ(rv58::Cp1250UpperCase(0xF7), 0xF7);
+}
+
+// What the code page cannot hold becomes one "?" per character or broken sequence, from UTF-8
+// and from UTF-16 alike; an overlong form must not smuggle in a control or "<" byte.
+TEST(Cp1250, MarksWhatTheCodePageCannotHold) {
+  const struct {
+    std::string utf8;
+    std::string bytes;
+  } fromUtf8[] = {
+      {"\xC3", "?"},       // cut short at the end
+      {"\xE2\x82x", "?x"}, // cut short inside
+      {"a\x80\x80"
+       "b",
+       "a?b"},                                     // stray continuation bytes
+      {"\xC0\x80|\xC0\xBC|\xE0\x80\xBC", "?|?|?"}, // overlong NUL and "<"
+      {"\xED\xA0\x80", "?"},                       // a surrogate
+      {"\xF4\x90\x80\x80", "?"},                   // past U+10FFFF
+      {"\xFF\xC3\xA9", "?\xE9"},                   // a byte no sequence starts with
+      {"\xE2\x98\x83\x80.", "?."},                 // a snowman with a stray byte after it
+      {"?\x80", "??"},                             // a real "?" is no mark
+  };
+  for (const auto& row : fromUtf8)
+    EXPECT_EQ(rv58::Utf8ToCp1250(row.utf8), row.bytes) << row.utf8;
+  const struct {
+    std::u16string utf16;
+    std::string bytes;
+  } fromUtf16[] = {
+      {u"M\u00E9rleg \u0151", "M\xE9rleg \xF5"},
+      {u"\U0001F600.", "?."}, // a pair: one character
+      {std::u16string(1, char16_t(0xD800)) + u"x", "?x"},
+      {std::u16string(1, char16_t(0x0081)), "\x81"}, // the code page's unassigned bytes round-trip
+  };
+  for (const auto& row : fromUtf16)
+    EXPECT_EQ(rv58::Utf16ToCp1250(row.utf16), row.bytes);
+  EXPECT_EQ(rv58::Cp1250ToUtf16("\x8A\x81"), u"\u0160\u0081");
+  EXPECT_EQ(rv58::SingleLine("a\tb\r\n\x7f\xC3\xA9"), "a b   \xC3\xA9");
 }
 
 } // namespace
