@@ -1,7 +1,7 @@
 // The real rv58led program under a virtual X server: started in a folder of its own with its own
 // rv58led.ini (COM7 standing for a pseudo-terminal display), F9 pressed through the X server's
 // test extension, the bytes read on the display. Skipped where Xvfb or xdotool are missing.
-#include "../serial/testutil_ptydisplay.h"
+#include "testutil_ptydisplay.h"
 
 #include "inifile.h"
 

@@ -1,5 +1,5 @@
 // rv58ctl monitor and detect against a pty that plays a scale.
-#include "../serial/testutil_ptydisplay.h"
+#include "testutil_ptydisplay.h"
 #include "testutil_cli.h"
 
 #include <gtest/gtest.h>

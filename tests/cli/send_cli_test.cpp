@@ -1,5 +1,5 @@
 // rv58ctl test: the display-test message through the serial port component, against a pty.
-#include "../serial/testutil_ptydisplay.h"
+#include "testutil_ptydisplay.h"
 #include "ComPort.h"
 #include "testutil_cli.h"
 

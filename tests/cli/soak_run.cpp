@@ -2,7 +2,7 @@
 // of the serial component on a pseudo-terminal, each sending one numbered piece, and 200 uploads
 // through rv58ctl. Every byte arrives, in order, and the process holds as many descriptors and
 // threads at the end as at the start.
-#include "../serial/testutil_ptydisplay.h"
+#include "testutil_ptydisplay.h"
 #include "ComPort.h"
 #include "displaysettings.h"
 #include "inifile.h"

@@ -1,6 +1,6 @@
 // rv58ctl upload: settings files sent to a pseudo-terminal display through the port names of the
 // preferences file, run as a process.
-#include "../serial/testutil_ptydisplay.h"
+#include "testutil_ptydisplay.h"
 #include "ComPort.h"
 #include "testutil_cli.h"
 

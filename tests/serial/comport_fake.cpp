@@ -3,21 +3,12 @@
 #include "ComPort.h"
 #include "portnames.h"
 #include "testutil_fakedevice.h"
+#include "testutil_threadpriority.h"
 
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 #include <thread>
-
-#ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#else
-#include <sys/resource.h>
-#include <unistd.h>
-#endif
 
 namespace rv58 {
 namespace {
@@ -353,29 +344,16 @@ TEST_F(FakePort, LoopBackPlugGivesNoEventForTheLinesLoweredAtOpen) {
   EXPECT_EQ(events, std::vector<std::string>{"DSR"});
 }
 
-#ifdef _WIN32
-TEST_F(FakePort, ReaderThreadWaitsOneStepAboveNormal) {
-  port.Open();
-  Settle();
-  EXPECT_TRUE(port.Active());
-  EXPECT_EQ(device().NiceInFirstWait(), THREAD_PRIORITY_ABOVE_NORMAL);
-}
-#else
 TEST_F(FakePort, ReaderThreadWaitsOneStepAboveNormalWhereAllowed) {
-  const int normal = ::getpriority(PRIO_PROCESS, 0);
-  bool allowed = false;
-  std::thread([&] {
-    allowed = ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), normal - 1) == 0;
-  }).join();
+  const int expected = test::OneStepAboveNormalWhereAllowed();
   int errors = 0;
   port.OnError = [&](TComPort&) { ++errors; };
   port.Open();
   Settle();
   EXPECT_TRUE(port.Active());
   EXPECT_EQ(errors, 0);
-  EXPECT_EQ(device().NiceInFirstWait(), allowed ? normal - 1 : normal);
+  EXPECT_EQ(device().NiceInFirstWait(), expected);
 }
-#endif
 
 TEST_F(FakePort, UnassignedStatusEventsAreSkipped) {
   std::vector<bool> dsr;
