@@ -1,4 +1,6 @@
 // rv58ctl ports and port names given by the preferences file's "Ports" section, run as a process.
+#include "testutil_process.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -29,16 +31,9 @@ struct CtlRun {
 CtlRun Rv58ctl(const std::string& arguments) {
   const std::string command = std::string(RV58CTL_PATH) + " " + arguments + " 2>/dev/null";
   CtlRun run;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe)
-    return run;
-  std::string out;
-  char buffer[4096];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-    out.append(buffer, n);
-  const int status = ::pclose(pipe);
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  const auto child = rv58::test::RunShell(command);
+  const std::string& out = child.out;
+  run.exitCode = child.exitCode;
   std::size_t pos = 0;
   while (pos < out.size()) {
     auto end = out.find('\n', pos);
