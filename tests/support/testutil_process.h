@@ -16,6 +16,8 @@ struct TChildOptions {
   std::string outputFile;
   // When set, standard output alone goes to this file and standard error stays this process's.
   std::string stdoutFile;
+  // The child's working folder (empty: this process's).
+  std::string workingDir;
   // A descriptor of this process the child gets as its descriptor 3 (-1: none).
   int passFd = -1;
   // Killed (with everything it started) when it runs longer.

@@ -65,6 +65,8 @@ TChildProcess::TChildProcess(const std::vector<std::string>& argv, const TChildO
                                      0644);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
   }
+  if (!options.workingDir.empty())
+    posix_spawn_file_actions_addchdir_np(&actions, options.workingDir.c_str());
   if (options.passFd >= 0)
     posix_spawn_file_actions_adddup2(&actions, options.passFd, 3);
   // A group of its own, so a time-out also ends what it started.
