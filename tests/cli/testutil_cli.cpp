@@ -3,24 +3,12 @@
 #include "testutil_files.h"
 #include "testutil_process.h"
 
-#include <gtest/gtest.h>
-
-#include <unistd.h>
-
 namespace rv58::test {
 
 namespace fs = std::filesystem;
 
 std::string Slurp(const fs::path& path) {
   return ReadBytes(path);
-}
-
-fs::path MakeTestFolder(const std::string& stem) {
-  const fs::path dir =
-      fs::temp_directory_path() / (stem + "-" + std::to_string(getpid()) + "-" +
-                                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-  fs::create_directories(dir);
-  return dir;
 }
 
 TCliRun RunRv58ctl(const fs::path& dir, const std::string& args) {

@@ -7,11 +7,12 @@
 
 namespace rv58::test {
 
-// A fresh folder <temp>/<stem>.<random>, readable by its owner only, removed with everything in
-// it (folders a test made read-only included).
+// A fresh folder <base>/<stem>.<random> (base: the system's temporary folder), readable by its
+// owner only, removed with everything in it (what a test made read-only included).
 class TempDir {
 public:
-  explicit TempDir(const std::string& stem = "rv58cfg");
+  explicit TempDir(const std::string& stem = "rv58cfg",
+                   const std::filesystem::path& base = std::filesystem::temp_directory_path());
   ~TempDir();
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
