@@ -1,11 +1,14 @@
 # The one way a test folder adds a test program.
 
+# Tests run headless and never touch real serial hardware.
+set(RV58_TEST_ENV "QT_QPA_PLATFORM=offscreen")
+
 # rv58_add_test(<name> SOURCES <files...> [LIBRARIES <libraries...>] [LABELS <labels...>]
 #               [INCLUDES <folders...>] [DISCOVERY_TIMEOUT <seconds>])
 # Files named *_posix*.cpp are built on POSIX only, *_win*.cpp on Windows only, so one list serves
 # both platforms; a program with no file left on this platform is not made. Every program links
-# the test support library (tests/support) and sees the calling folder's headers and INCLUDES. The LIBRARIES
-# name the program's main: GTest::gtest_main, or GTest::gtest with a main of its own.
+# the test support library (tests/support) and sees the calling folder's headers and INCLUDES.
+# The LIBRARIES name the program's main: GTest::gtest_main, or GTest::gtest with a main of its own.
 # On Linux each test case is one ctest entry, run headless. In the Windows build the whole program
 # is one entry run under Wine through the cross-compiling emulator (scripts/wine-run, which masks
 # the machine's serial devices): every start of Wine costs time.
@@ -37,7 +40,7 @@ function(rv58_add_test name)
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "RV58_WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix"
                                             LABELS "windows;${arg_LABELS}" TIMEOUT 300)
   else()
-    set(properties ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+    set(properties ENVIRONMENT "${RV58_TEST_ENV}")
     if(arg_LABELS)
       list(APPEND properties LABELS "${arg_LABELS}")
     endif()
