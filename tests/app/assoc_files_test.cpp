@@ -273,7 +273,7 @@ TEST_F(AssocFiles, AnExecutablePathThatCannotBeQuotedSkipsOnlyTheDesktopEntry) {
 // The package installs the same files system-wide; they must not drift from what the program
 // writes for a single user.
 TEST(AssocPackaging, InstalledFilesMatchWhatTheProgramWrites) {
-  const fs::path packaging = fs::path(__FILE__).parent_path().parent_path().parent_path() / "packaging";
+  const fs::path packaging = fs::path(RV58_SOURCE_DIR) / "packaging";
   ASSERT_TRUE(fs::exists(packaging / "rv58led.desktop")) << packaging;
   EXPECT_EQ(ReadText(packaging / "rv58led.desktop"), DesktopEntryText("rv58led"));
   EXPECT_EQ(ReadText(packaging / "rv58led-settings.xml"), MimePackageXml());
