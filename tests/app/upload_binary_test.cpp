@@ -3,13 +3,13 @@
 // test extension, the bytes read on the display. Skipped where Xvfb or xdotool are missing.
 #include "testutil_process.h"
 #include "testutil_ptydisplay.h"
+#include "testutil_tempdir.h"
 
 #include "inifile.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -22,7 +22,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -103,18 +102,14 @@ protected:
     if (xServer->Display().empty()) {
       GTEST_SKIP() << "no Xvfb or xdotool";
     }
-    dir_ = fs::temp_directory_path() / ("rv58-upload-bin-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
+    folder_.emplace("rv58-upload-bin");
+    dir_ = folder_->Path();
     // A copy of the program keeps its preferences beside itself, in this folder.
     fs::copy_file(RV58LED_PATH, dir_ / "rv58led");
   }
   void TearDown() override {
     app_.reset();
-    if (!dir_.empty()) {
-      fs::remove_all(dir_);
-    }
+    folder_.reset();
   }
 
   // The preferences: COM7 is the display; the last upload's settings with these changes.
@@ -168,6 +163,7 @@ protected:
   TPtyDisplay display_;
   fs::path dir_;
   std::unique_ptr<TChildProcess> app_;
+  std::optional<TempDir> folder_;
 };
 
 TEST_F(UploadBinary, F9SendsTheMessageAt9600AndKeepsTheSettings) {
