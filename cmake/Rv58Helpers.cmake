@@ -1,4 +1,4 @@
-# Build helpers shared by the test and benchmark folders.
+# Build helpers shared by the source and benchmark folders (the tests have cmake/Rv58Tests.cmake).
 
 # Platform code sits in one file per concern and platform: <concern>_posix.cpp, <concern>_win.cpp.
 if(WIN32)
@@ -20,37 +20,6 @@ function(rv58_platform_sources var)
     list(APPEND files ${file})
   endforeach()
   set(${var} ${files} PARENT_SCOPE)
-endfunction()
-
-# rv58_add_prefix_tests(PREFIX <p> LABEL <label> DISCOVERY_TIMEOUT <s>
-#                       [SOURCES <shared sources...>] [LIBRARIES <libraries...>] [TARGETS <var>])
-# One test program per file prefix of the calling folder: window_*_test.cpp -> <p>_window_tests.
-# Every program also gets the folder's shared SOURCES; the targets made go to <var>, so the folder
-# can add what only it needs.
-function(rv58_add_prefix_tests)
-  cmake_parse_arguments(PARSE_ARGV 0 arg "" "PREFIX;LABEL;DISCOVERY_TIMEOUT;TARGETS" "SOURCES;LIBRARIES")
-  file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
-  set(prefixes "")
-  foreach(src ${tests})
-    get_filename_component(name ${src} NAME)
-    string(REGEX REPLACE "_.*" "" prefix ${name})
-    list(APPEND prefixes ${prefix})
-  endforeach()
-  list(REMOVE_DUPLICATES prefixes)
-  set(targets "")
-  foreach(prefix ${prefixes})
-    set(target ${arg_PREFIX}_${prefix}_tests)
-    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${prefix}_*_test.cpp)
-    add_executable(${target} ${sources} ${arg_SOURCES})
-    target_link_libraries(${target} PRIVATE ${arg_LIBRARIES})
-    target_include_directories(${target} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-    gtest_discover_tests(${target} PROPERTIES ENVIRONMENT "${RV58_TEST_ENV}" LABELS ${arg_LABEL}
-                         DISCOVERY_TIMEOUT ${arg_DISCOVERY_TIMEOUT})
-    list(APPEND targets ${target})
-  endforeach()
-  if(arg_TARGETS)
-    set(${arg_TARGETS} ${targets} PARENT_SCOPE)
-  endif()
 endfunction()
 
 # rv58_add_benchmarks([LIBRARIES <libraries...>] [TARGETS <var>])

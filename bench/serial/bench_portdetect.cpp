@@ -1,6 +1,6 @@
 // Port detection: a fake machine with 64 serial devices, this machine (the sources never open a
 // device), and a large "Ports" section of the preferences file.
-#include "../../tests/serial/portdetect_faketree.h"
+#include "portdetect_faketree.h"
 #include "unitportdetect.h"
 
 #include <benchmark/benchmark.h>

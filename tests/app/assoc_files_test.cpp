@@ -1,6 +1,7 @@
 // The .rv5 association in a temporary home: which files, which lines, repeatability, and what
 // happens when a folder cannot be written.
 #include "fileassoc.h"
+#include "testutil_tempdir.h"
 
 #include <gtest/gtest.h>
 
@@ -40,9 +41,7 @@ std::map<std::string, std::string> Snapshot(const fs::path& root) {
 class AssocFiles : public ::testing::Test {
 protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/rv58assoc.XXXXXX";
-    ASSERT_NE(::mkdtemp(tmpl), nullptr);
-    root = tmpl;
+    root = folder.Path();
     env.home = (root / "home").string();
     env.xdgDataHome = (root / "home/data").string();
     env.xdgConfigHome = (root / "home/config").string();
@@ -51,14 +50,7 @@ protected:
     env.executable = "/opt/RV58 LED/bin/rv58led";
     fs::create_directories(env.home);
   }
-  void TearDown() override {
-    std::error_code ec;
-    fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, ec);
-    for (const auto& e : fs::recursive_directory_iterator(root, ec))
-      if (e.is_directory(ec))
-        fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(root, ec);
-  }
+  rv58::test::TempDir folder{"rv58assoc"};
   fs::path root;
   AssociationEnvironment env;
 };
@@ -281,7 +273,7 @@ TEST_F(AssocFiles, AnExecutablePathThatCannotBeQuotedSkipsOnlyTheDesktopEntry) {
 // The package installs the same files system-wide; they must not drift from what the program
 // writes for a single user.
 TEST(AssocPackaging, InstalledFilesMatchWhatTheProgramWrites) {
-  const fs::path packaging = fs::path(__FILE__).parent_path().parent_path().parent_path() / "packaging";
+  const fs::path packaging = fs::path(RV58_SOURCE_DIR) / "packaging";
   ASSERT_TRUE(fs::exists(packaging / "rv58led.desktop")) << packaging;
   EXPECT_EQ(ReadText(packaging / "rv58led.desktop"), DesktopEntryText("rv58led"));
   EXPECT_EQ(ReadText(packaging / "rv58led-settings.xml"), MimePackageXml());

@@ -1,26 +1,20 @@
 // The association as the desktop's own tools see it: xdg-mime, desktop-file-validate and gio,
 // run against a temporary home. Skipped where the freedesktop tools are not installed.
 #include "fileassoc.h"
+#include "testutil_process.h"
+#include "testutil_tempdir.h"
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <spawn.h>
 #include <string>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 using namespace rv58;
@@ -56,66 +50,13 @@ struct ToolRun {
 // Runs a tool with extra environment variables, collects its standard output and kills it when it
 // overruns the limit.
 ToolRun RunWithEnv(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) {
-  std::vector<std::string> envStore;
-  for (char** e = environ; *e; ++e) {
-    const std::string var = *e;
-    bool replaced = false;
-    for (const auto& x : extraEnv)
-      if (var.substr(0, var.find('=') + 1) == x.substr(0, x.find('=') + 1))
-        replaced = true;
-    if (!replaced)
-      envStore.push_back(var);
-  }
-  envStore.insert(envStore.end(), extraEnv.begin(), extraEnv.end());
-  std::vector<char*> envp, argv;
-  for (auto& v : envStore)
-    envp.push_back(v.data());
-  envp.push_back(nullptr);
-  std::vector<std::string> argStore = args;
-  for (auto& a : argStore)
-    argv.push_back(a.data());
-  argv.push_back(nullptr);
-
-  int fds[2];
+  test::TChildOptions options;
+  options.env = extraEnv;
+  options.timeLimit = std::chrono::seconds(20);
+  const test::TChildResult child = test::RunChild(args, options);
   ToolRun run;
-  if (::pipe(fds) != 0)
-    return run;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-  posix_spawn_file_actions_addclose(&actions, fds[0]);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  pid_t pid = -1;
-  const int rc = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(fds[1]);
-  if (rc != 0) {
-    ::close(fds[0]);
-    return run;
-  }
-  ::fcntl(fds[0], F_SETFL, O_NONBLOCK);
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  char buf[4096];
-  for (;;) {
-    const ssize_t n = ::read(fds[0], buf, sizeof buf);
-    if (n > 0) {
-      run.out.append(buf, static_cast<std::size_t>(n));
-      continue;
-    }
-    int status = 0;
-    if (n == 0 && ::waitpid(pid, &status, 0) == pid) {
-      run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-      break;
-    }
-    if (std::chrono::steady_clock::now() > deadline) {
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, &status, 0);
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  ::close(fds[0]);
+  run.status = child.exitCode;
+  run.out = child.out;
   while (!run.out.empty() && (run.out.back() == '\n' || run.out.back() == ' '))
     run.out.pop_back();
   return run;
@@ -127,9 +68,7 @@ protected:
     for (const char* tool : {"xdg-mime", "update-mime-database", "update-desktop-database", "gio"})
       if (!HaveTool(tool))
         GTEST_SKIP() << tool << " is not installed";
-    char tmpl[] = "/tmp/rv58tools.XXXXXX";
-    ASSERT_NE(::mkdtemp(tmpl), nullptr);
-    root = tmpl;
+    root = folder.Path();
     fs::create_directories(root / "home");
     // A stand-in program (with a space in its folder) that records the arguments it was given.
     program = root / "my tools/rv58led";
@@ -150,11 +89,7 @@ protected:
                 // xdg-mime asks GIO on a GNOME-like desktop; its generic mode only knows `file`.
                 "XDG_CURRENT_DESKTOP=GNOME", "XDG_DATA_DIRS=/usr/local/share:/usr/share"};
   }
-  void TearDown() override {
-    std::error_code ec;
-    if (!root.empty())
-      fs::remove_all(root, ec);
-  }
+  test::TempDir folder{"rv58tools"};
   fs::path root, program;
   AssociationEnvironment env;
   std::vector<std::string> childEnv;

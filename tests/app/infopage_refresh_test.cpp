@@ -1,6 +1,6 @@
 // The "frissítés" link: the port lists read again from a fake system after a device came or went.
-#include "../serial/portdetect_faketree.h"
 #include "infopage_labels.h"
+#include "portdetect_faketree.h"
 #include "testutil_window.h"
 #include "unitportdetect.h"
 

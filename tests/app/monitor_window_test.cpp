@@ -2,7 +2,7 @@
 // the port given up during an upload, and the search taken over into the pages.
 #include "testutil_window.h"
 
-#include "../serial/testutil_ptydisplay.h"
+#include "testutil_ptydisplay.h"
 
 #include "scalemonitor.h"
 

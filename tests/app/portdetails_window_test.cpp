@@ -2,7 +2,7 @@
 // with the group to join.
 #include "portdetails.h"
 
-#include "../serial/portdetect_faketree.h"
+#include "portdetect_faketree.h"
 
 #include <gtest/gtest.h>
 

@@ -1,18 +1,20 @@
 // The real rv58led program under a virtual X server: started in a folder of its own with its own
 // rv58led.ini (COM7 standing for a pseudo-terminal display), F9 pressed through the X server's
 // test extension, the bytes read on the display. Skipped where Xvfb or xdotool are missing.
-#include "../serial/testutil_ptydisplay.h"
+#include "testutil_process.h"
+#include "testutil_ptydisplay.h"
+#include "testutil_tempdir.h"
 
 #include "inifile.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -20,12 +22,8 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace rv58::test {
 namespace {
@@ -37,76 +35,23 @@ using Clock = std::chrono::steady_clock;
 const std::string kDefaultMessage = "<,9600,3,13,13,0,0,0,0,0,114,ERROR,1,0,0,>";
 
 bool OnPath(const char* program) {
-  const std::string command = std::string("command -v ") + program + " >/dev/null 2>&1";
-  return std::system(command.c_str()) == 0;
+  return RunShell(std::string("command -v ") + program + " >/dev/null 2>&1").exitCode == 0;
 }
 
 // Starts a program with extra environment entries; stdout and stderr go to `log` (or nowhere).
-pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv,
-            const std::string& log = "/dev/null", int keepFd = -1) {
-  std::vector<std::string> envStore;
-  for (char** e = environ; *e; ++e) {
-    const std::string entry = *e;
-    bool replaced = false;
-    for (const auto& x : extraEnv) {
-      replaced |= entry.compare(0, x.find('=') + 1, x, 0, x.find('=') + 1) == 0;
-    }
-    if (!replaced) {
-      envStore.push_back(entry);
-    }
-  }
-  envStore.insert(envStore.end(), extraEnv.begin(), extraEnv.end());
-  std::vector<char*> argv, envp;
-  for (const auto& a : args) {
-    argv.push_back(const_cast<char*>(a.c_str()));
-  }
-  argv.push_back(nullptr);
-  for (auto& e : envStore) {
-    envp.push_back(e.data());
-  }
-  envp.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-  posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  if (keepFd >= 0) {
-    posix_spawn_file_actions_adddup2(&actions, keepFd, 3);
-  }
-  pid_t pid = -1;
-  if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) {
-    pid = -1;
-  }
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
-}
-
-void Stop(pid_t pid) {
-  if (pid <= 0) {
-    return;
-  }
-  ::kill(pid, SIGTERM);
-  int status = 0;
-  for (int i = 0; i < 300; ++i) {
-    if (::waitpid(pid, &status, WNOHANG) == pid) {
-      return;
-    }
-    std::this_thread::sleep_for(10ms);
-  }
-  ::kill(pid, SIGKILL);
-  ::waitpid(pid, &status, 0);
+std::unique_ptr<TChildProcess> Spawn(const std::vector<std::string>& args,
+                                     const std::vector<std::string>& extraEnv,
+                                     const std::string& log = "/dev/null", int keepFd = -1) {
+  TChildOptions options;
+  options.env = extraEnv;
+  options.outputFile = log;
+  options.passFd = keepFd;
+  return std::make_unique<TChildProcess>(args, options);
 }
 
 // Runs a command, returns its first output line (empty on failure).
 std::string Output(const std::string& command) {
-  std::string out;
-  if (FILE* pipe = ::popen(command.c_str(), "r")) {
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, pipe)) {
-      out += buffer;
-    }
-    ::pclose(pipe);
-  }
+  const std::string out = RunShell(command).out;
   const auto end = out.find('\n');
   return end == std::string::npos ? out : out.substr(0, end);
 }
@@ -122,8 +67,8 @@ public:
     if (::pipe(fds) != 0) {
       return;
     }
-    pid_ = Spawn({"Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"}, {},
-                 "/dev/null", fds[1]);
+    server_ = Spawn({"Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"}, {},
+                    "/dev/null", fds[1]);
     ::close(fds[1]);
     std::string number;
     pollfd p{fds[0], POLLIN, 0};
@@ -136,11 +81,10 @@ public:
       display_ = ":" + number;
     }
   }
-  ~TXServer() { Stop(pid_); }
   const std::string& Display() const { return display_; }
 
 private:
-  pid_t pid_ = -1;
+  std::unique_ptr<TChildProcess> server_;
   std::string display_;
 };
 
@@ -158,18 +102,14 @@ protected:
     if (xServer->Display().empty()) {
       GTEST_SKIP() << "no Xvfb or xdotool";
     }
-    dir_ = fs::temp_directory_path() / ("rv58-upload-bin-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
+    folder_.emplace("rv58-upload-bin");
+    dir_ = folder_->Path();
     // A copy of the program keeps its preferences beside itself, in this folder.
     fs::copy_file(RV58LED_PATH, dir_ / "rv58led");
   }
   void TearDown() override {
-    Stop(pid_);
-    if (!dir_.empty()) {
-      fs::remove_all(dir_);
-    }
+    app_.reset();
+    folder_.reset();
   }
 
   // The preferences: COM7 is the display; the last upload's settings with these changes.
@@ -181,12 +121,12 @@ protected:
 
   // Starts the program and waits until its window is on the screen; returns the window id.
   std::string Start() {
-    pid_ = Spawn({(dir_ / "rv58led").string()}, {"DISPLAY=" + xServer->Display(), "QT_QPA_PLATFORM=xcb"},
+    app_ = Spawn({(dir_ / "rv58led").string()}, {"DISPLAY=" + xServer->Display(), "QT_QPA_PLATFORM=xcb"},
                  (dir_ / "log").string());
-    EXPECT_GT(pid_, 0);
+    EXPECT_TRUE(app_->Started());
     const std::string window = Output("DISPLAY=" + xServer->Display() +
                                       " timeout 30 xdotool search --sync --all --onlyvisible --pid " +
-                                      std::to_string(pid_) + " --name '^RV58Set$' 2>/dev/null");
+                                      std::to_string(app_->Pid()) + " --name '^RV58Set$' 2>/dev/null");
     // The deferred start-up was posted before the window was mapped, so it runs before any key
     // that comes now; the pause only lets the new window settle.
     std::this_thread::sleep_for(300ms);
@@ -196,7 +136,7 @@ protected:
   bool Keys(const std::string& window, const std::string& keys) {
     const std::string command = "DISPLAY=" + xServer->Display() + " xdotool windowfocus --sync " + window +
                                 " " + keys + " >/dev/null 2>&1";
-    return std::system(command.c_str()) == 0;
+    return RunShell(command).exitCode == 0;
   }
 
   std::string Stored(const char* key) const {
@@ -222,7 +162,8 @@ protected:
 
   TPtyDisplay display_;
   fs::path dir_;
-  pid_t pid_ = -1;
+  std::unique_ptr<TChildProcess> app_;
+  std::optional<TempDir> folder_;
 };
 
 TEST_F(UploadBinary, F9SendsTheMessageAt9600AndKeepsTheSettings) {
@@ -264,7 +205,7 @@ TEST_F(UploadBinary, CaptionsAreTheirTextsAloneAndTheWindowHasTheIcon) {
   EXPECT_NE(Output(x + "xprop -id " + window + " _NET_WM_ICON").find("Icon (16 x 16)"), std::string::npos);
   ASSERT_TRUE(Keys(window, "key F9"));
   const std::string box = Output(x + "timeout 20 xdotool search --sync --all --onlyvisible --pid " +
-                                 std::to_string(pid_) + " --name 'zenet$' 2>/dev/null");
+                                 std::to_string(app_->Pid()) + " --name 'zenet$' 2>/dev/null");
   ASSERT_FALSE(box.empty()) << "no warning box";
   EXPECT_EQ(Output(x + "xprop -id " + box + " _NET_WM_NAME"), "_NET_WM_NAME(UTF8_STRING) = \"Üzenet\"");
 }

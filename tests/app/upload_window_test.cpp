@@ -3,8 +3,8 @@
 // transmission while one runs, and the DTR pulse on a fake device.
 #include "testutil_window.h"
 
-#include "../serial/testutil_fakedevice.h"
-#include "../serial/testutil_ptydisplay.h"
+#include "testutil_fakedevice.h"
+#include "testutil_ptydisplay.h"
 
 #include "ComPort.h"
 #include "inifile.h"

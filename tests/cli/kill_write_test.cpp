@@ -111,10 +111,9 @@ struct TCase {
 
 TEST(KillWrite, EveryKillLeavesTheOldOrTheNewFileAndNoTemporaryFile) {
   // On tmpfs the flushes cost nothing, so more of the kills land inside the writes themselves.
-  const fs::path dir = ::access("/dev/shm", W_OK) == 0
-                           ? fs::path("/dev/shm") / ("rv58-kill-" + std::to_string(::getpid()))
-                           : test::MakeTestFolder("rv58-kill");
-  fs::create_directories(dir);
+  const test::TempDir folder("rv58-kill", ::access("/dev/shm", W_OK) == 0 ? fs::path("/dev/shm")
+                                                                          : fs::temp_directory_path());
+  const fs::path dir = folder.Path();
   fs::permissions(dir, fs::perms::all ^ fs::perms::others_write ^ fs::perms::group_write);
   const unsigned seed = std::random_device{}();
   SCOPED_TRACE("random seed " + std::to_string(seed));
@@ -191,7 +190,6 @@ TEST(KillWrite, EveryKillLeavesTheOldOrTheNewFileAndNoTemporaryFile) {
     fs::permissions(folder, fs::perms::owner_all);
     ::close(watch);
   }
-  fs::remove_all(dir);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // rv58ctl monitor and detect against a pty that plays a scale.
-#include "../serial/testutil_ptydisplay.h"
 #include "testutil_cli.h"
+#include "testutil_ptydisplay.h"
 
 #include <gtest/gtest.h>
 
@@ -36,10 +36,9 @@ private:
 
 class MonitorCliTest : public ::testing::Test {
 protected:
-  MonitorCliTest() : dir_(test::MakeTestFolder("rv58-monitor")) {}
-  ~MonitorCliTest() override { fs::remove_all(dir_); }
   test::TCliRun Run(const std::string& args) { return test::RunRv58ctl(dir_, args); }
-  fs::path dir_;
+  test::TempDir folder_{"rv58-monitor"};
+  fs::path dir_ = folder_.Path();
 };
 
 TEST_F(MonitorCliTest, MonitorPrintsEachFrameWithItsPreview) {

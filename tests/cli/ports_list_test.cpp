@@ -1,8 +1,11 @@
 // rv58ctl ports and port names given by the preferences file's "Ports" section, run as a process.
+#include "testutil_process.h"
+#include "testutil_ptydisplay.h"
+#include "testutil_tempdir.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -10,11 +13,6 @@
 #include <set>
 #include <string>
 #include <vector>
-
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -29,16 +27,9 @@ struct CtlRun {
 CtlRun Rv58ctl(const std::string& arguments) {
   const std::string command = std::string(RV58CTL_PATH) + " " + arguments + " 2>/dev/null";
   CtlRun run;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe)
-    return run;
-  std::string out;
-  char buffer[4096];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-    out.append(buffer, n);
-  const int status = ::pclose(pipe);
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  const auto child = rv58::test::RunShell(command);
+  const std::string& out = child.out;
+  run.exitCode = child.exitCode;
   std::size_t pos = 0;
   while (pos < out.size()) {
     auto end = out.find('\n', pos);
@@ -50,64 +41,23 @@ CtlRun Rv58ctl(const std::string& arguments) {
   return run;
 }
 
-// A pseudo-terminal standing in for a display; the test reads what reaches the master side.
-class Pty {
-public:
-  Pty() {
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0)
-      if (const char* name = ::ptsname(master_))
-        slave_ = name;
-  }
-  ~Pty() {
-    if (master_ >= 0)
-      ::close(master_);
-  }
-  const std::string& Slave() const { return slave_; }
-
-  // Everything that arrived, waiting up to `ms` for at least `want` bytes.
-  std::string Read(std::size_t want, int ms) {
-    std::string got;
-    while (got.size() < want) {
-      pollfd pfd{master_, POLLIN, 0};
-      if (::poll(&pfd, 1, ms) <= 0 || !(pfd.revents & POLLIN))
-        break;
-      char buffer[256];
-      const auto n = ::read(master_, buffer, sizeof buffer);
-      if (n <= 0)
-        break;
-      got.append(buffer, static_cast<std::size_t>(n));
-    }
-    return got;
-  }
-
-private:
-  int master_ = -1;
-  std::string slave_;
-};
-
 class PortsCommand : public ::testing::Test {
 protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() / ("rv58-ports-cli-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir_);
-    ASSERT_FALSE(pty.Slave().empty());
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
+  void SetUp() override { ASSERT_FALSE(pty.SlavePath().empty()); }
 
   std::string Ini(const std::string& content) {
-    const auto path = dir_ / "rv58led.ini";
+    const auto path = dir_.Path() / "rv58led.ini";
     std::ofstream(path, std::ios::binary) << content;
     return path.string();
   }
 
-  std::filesystem::path dir_;
-  Pty pty;
+  rv58::test::TempDir dir_{"rv58-ports-cli"};
+  rv58::test::TPtyDisplay pty;
 };
 
 TEST_F(PortsCommand, ExplicitEntryIsListedInOrderAmongTheMachinesPorts) {
   const std::string ini =
-      Ini("[RV5]\r\nbd=1\r\n[Ports]\r\ncom7=" + pty.Slave() + "\r\nCOM200=/nonexistent/ttyUSB9\r\n");
+      Ini("[RV5]\r\nbd=1\r\n[Ports]\r\ncom7=" + pty.SlavePath() + "\r\nCOM200=/nonexistent/ttyUSB9\r\n");
   const CtlRun bare = Rv58ctl("--ini " + ini + " ports");
   EXPECT_EQ(bare.exitCode, 0);
   EXPECT_THAT(bare.lines, Contains("COM7"));
@@ -124,17 +74,18 @@ TEST_F(PortsCommand, ExplicitEntryIsListedInOrderAmongTheMachinesPorts) {
 
   const CtlRun verbose = Rv58ctl("ports -v --ini " + ini);
   EXPECT_EQ(verbose.exitCode, 0);
-  EXPECT_THAT(verbose.lines, Contains("COM7 - " + pty.Slave()));
+  EXPECT_THAT(verbose.lines, Contains("COM7 - " + pty.SlavePath()));
   EXPECT_EQ(verbose.lines.size(), bare.lines.size());
   for (std::size_t i = 0; i < verbose.lines.size() && i < bare.lines.size(); ++i)
     EXPECT_EQ(verbose.lines[i].rfind(bare.lines[i] + " - ", 0), 0u) << verbose.lines[i];
 }
 
 TEST_F(PortsCommand, TestCommandOpensTheDeviceThePortNameStandsFor) {
-  const std::string ini = Ini("[Ports]\nCOM7=" + pty.Slave() + "\n");
+  const std::string ini = Ini("[Ports]\nCOM7=" + pty.SlavePath() + "\n");
   const CtlRun run = Rv58ctl("--ini " + ini + " test --port COM7");
   EXPECT_EQ(run.exitCode, 0);
-  EXPECT_EQ(pty.Read(7, 2000), "<><,<<>");
+  pty.WaitForBytes(7, std::chrono::milliseconds(2000));
+  EXPECT_EQ(pty.Received(), "<><,<<>");
 }
 
 TEST_F(PortsCommand, RealSerialHardwareIsListedWithoutPhantomSlots) {
@@ -163,12 +114,13 @@ TEST_F(PortsCommand, RealSerialHardwareIsListedWithoutPhantomSlots) {
 }
 
 TEST_F(PortsCommand, MissingPreferencesFileAndBadArguments) {
-  const CtlRun run = Rv58ctl("--ini " + (dir_ / "missing" / "rv58led.ini").string() + " ports");
+  const CtlRun run = Rv58ctl("--ini " + (dir_.Path() / "missing" / "rv58led.ini").string() + " ports");
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(Rv58ctl("--ini " + Ini("") + " ports -x").exitCode, 1);
   // Standard output that cannot be written.
-  EXPECT_EQ(Rv58ctl("--ini " + Ini("[Ports]\nCOM7=" + pty.Slave() + "\n") + " ports -v >/dev/full").exitCode,
-            2);
+  EXPECT_EQ(
+      Rv58ctl("--ini " + Ini("[Ports]\nCOM7=" + pty.SlavePath() + "\n") + " ports -v >/dev/full").exitCode,
+      2);
 }
 
 } // namespace

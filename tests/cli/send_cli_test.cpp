@@ -1,7 +1,7 @@
 // rv58ctl test: the display-test message through the serial port component, against a pty.
-#include "../serial/testutil_ptydisplay.h"
 #include "ComPort.h"
 #include "testutil_cli.h"
+#include "testutil_ptydisplay.h"
 
 #include <gtest/gtest.h>
 
@@ -18,12 +18,10 @@ using TRun = test::TCliRun;
 
 class RvctlTest : public ::testing::Test {
 protected:
-  RvctlTest() : dir_(test::MakeTestFolder("rv58-send")) {}
-  ~RvctlTest() override { fs::remove_all(dir_); }
-
   TRun Run(const std::string& args) { return test::RunRv58ctl(dir_, args); }
 
-  fs::path dir_;
+  test::TempDir folder_{"rv58-send"};
+  fs::path dir_ = folder_.Path();
 };
 
 TEST_F(RvctlTest, TestSendsPreambleAndDisplayTestAt9600) {

@@ -1,48 +1,27 @@
 // rv58ctl message / defaults, run as the real program.
+#include "testutil_files.h"
+#include "testutil_process.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
 namespace fs = std::filesystem;
 
-class Folder {
-public:
-  Folder() {
-    std::string tmpl = (fs::temp_directory_path() / "rv58cli.XXXXXX").string();
-    if (::mkdtemp(tmpl.data()) == nullptr)
-      throw std::runtime_error("mkdtemp failed");
-    path_ = tmpl;
-  }
-  ~Folder() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  Folder(const Folder&) = delete;
-  Folder& operator=(const Folder&) = delete;
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-  fs::path path_;
-};
+using Folder = rv58::test::TempDir;
 
 std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return rv58::test::ReadBytes(path);
 }
 
 void Put(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  rv58::test::WriteBytes(path, bytes);
 }
 
 struct CtlResult {
@@ -53,31 +32,11 @@ struct CtlResult {
 
 // Runs rv58ctl in `folder` with its own preferences file, capturing both output streams.
 CtlResult Ctl(const Folder& folder, std::vector<std::string> args) {
-  const std::string outPath = folder.File(".stdout");
-  const std::string errPath = folder.File(".stderr");
   args.insert(args.begin(), {RV58CTL_PATH, "--ini", folder.File("rv58led.ini")});
-  std::vector<char*> argv;
-  for (std::string& a : args)
-    argv.push_back(a.data());
-  argv.push_back(nullptr);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int in = ::open("/dev/null", O_RDONLY);
-    if (out < 0 || err < 0 || in < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 || ::dup2(in, 0) < 0 ||
-        ::chdir(fs::path(outPath).parent_path().c_str()) != 0)
-      ::_exit(127);
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-  }
-  CtlResult run;
-  int status = 0;
-  if (pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status))
-    run.code = WEXITSTATUS(status);
-  run.out = Slurp(outPath);
-  run.err = Slurp(errPath);
-  return run;
+  rv58::test::TChildOptions options;
+  options.workingDir = folder.Path().string();
+  const auto child = rv58::test::RunChild(args, options);
+  return {child.exitCode, child.out, child.err};
 }
 
 constexpr const char* kDefaultMessage = "<,9600,3,13,13,0,0,0,0,0,114,ERROR,1,0,0,>\n";

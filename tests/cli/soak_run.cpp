@@ -2,13 +2,13 @@
 // of the serial component on a pseudo-terminal, each sending one numbered piece, and 200 uploads
 // through rv58ctl. Every byte arrives, in order, and the process holds as many descriptors and
 // threads at the end as at the start.
-#include "../serial/testutil_ptydisplay.h"
 #include "ComPort.h"
 #include "displaysettings.h"
 #include "inifile.h"
 #include "message.h"
 #include "settingsfile.h"
 #include "testutil_cli.h"
+#include "testutil_ptydisplay.h"
 
 #include <gtest/gtest.h>
 
@@ -61,7 +61,8 @@ TEST(Soak, AThousandOpenSendCloseCyclesOnAPseudoTerminal) {
 
 TEST(Soak, TwoHundredUploadsThroughRv58ctl) {
   test::TPtyDisplay display;
-  const fs::path dir = test::MakeTestFolder("rv58-soak");
+  const test::TempDir folder("rv58-soak");
+  const fs::path dir = folder.Path();
   std::ofstream(dir / "rv58led.ini", std::ios::binary) << "[Ports]\r\nCOM7=" << display.SlavePath() << "\r\n";
   const TUsage before;
   std::string sent;
@@ -85,7 +86,6 @@ TEST(Soak, TwoHundredUploadsThroughRv58ctl) {
   const TUsage after;
   EXPECT_EQ(after.fds, before.fds);
   EXPECT_EQ(after.threads, before.threads);
-  fs::remove_all(dir);
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 // Running the real rv58ctl from a test: its own preferences file in a per-test folder, both output
 // streams captured.
 
+#include "testutil_tempdir.h"
+
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -19,9 +21,6 @@ struct TCliRun {
 
 // The whole file, bytes as they are; empty when it cannot be read.
 std::string Slurp(const std::filesystem::path& path);
-
-// A fresh folder <temp>/<stem>-<pid>-<current test's name>; the caller removes it.
-std::filesystem::path MakeTestFolder(const std::string& stem);
 
 // Runs rv58ctl through the shell with `dir`/rv58led.ini as its preferences file; `args` are shell
 // words. The output streams go through files in `dir`.

@@ -1,8 +1,8 @@
 // rv58ctl upload: settings files sent to a pseudo-terminal display through the port names of the
 // preferences file, run as a process.
-#include "../serial/testutil_ptydisplay.h"
 #include "ComPort.h"
 #include "testutil_cli.h"
+#include "testutil_ptydisplay.h"
 
 #include <gtest/gtest.h>
 
@@ -36,11 +36,9 @@ using TRun = test::TCliRun;
 class UploadCli : public ::testing::Test {
 protected:
   UploadCli() {
-    dir_ = test::MakeTestFolder("rv58-upload");
     // COM7 stands for the display's pseudo-terminal.
     Write("rv58led.ini", "[Ports]\r\nCOM7=" + display_.SlavePath() + "\r\n");
   }
-  ~UploadCli() override { fs::remove_all(dir_); }
 
   void Write(const std::string& name, const std::string& bytes) const {
     std::ofstream(dir_ / name, std::ios::binary) << bytes;
@@ -67,7 +65,8 @@ protected:
   }
 
   test::TPtyDisplay display_;
-  fs::path dir_;
+  test::TempDir folder_{"rv58-upload"};
+  fs::path dir_ = folder_.Path();
 };
 
 TEST_F(UploadCli, DefaultsGoToTheStoredPortAt9600WithThePreambleFirst) {

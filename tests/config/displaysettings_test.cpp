@@ -2,7 +2,7 @@
 #include "displaysettings.h"
 #include "message.h"
 
-#include "testutil.h"
+#include "testutil_cp1250.h"
 
 #include <gtest/gtest.h>
 

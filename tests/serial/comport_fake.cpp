@@ -1,74 +1,21 @@
 // TComPort and TCommThread over a fake device: events, receive modes, status lines, line errors,
 // closing in every situation, the closing drain.
 #include "ComPort.h"
+#include "comport_fakeport.h"
 #include "portnames.h"
-#include "testutil_fakedevice.h"
+#include "testutil_threadpriority.h"
 
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 #include <thread>
 
-#ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#else
-#include <sys/resource.h>
-#include <unistd.h>
-#endif
-
 namespace rv58 {
 namespace {
 
 using namespace std::chrono_literals;
+using test::FakePort;
 using test::TFakeComDevice;
-
-class FakePort : public ::testing::Test {
-protected:
-  FakePort()
-      : port(handOff, [this](const std::string& path, std::string& error) -> TComDevicePtr {
-          paths.push_back(path);
-          if (failOpen) {
-            error = "busy";
-            return nullptr;
-          }
-          devices.push_back(std::make_shared<TFakeComDevice>());
-          if (loopBack) {
-            // As the Linux back-end opens a port: the kernel raises both lines, the back-end
-            // lowers them again; the plug echoes each change.
-            devices.back()->loopBack = true;
-            for (const bool on : {true, false}) {
-              devices.back()->SetModemLine(TModemLine::mlDTR, on);
-              devices.back()->SetModemLine(TModemLine::mlRTS, on);
-            }
-          }
-          return devices.back();
-        }) {
-    port.Port = "/dev/fake0";
-  }
-
-  TFakeComDevice& device() { return *devices.back(); }
-
-  // Serves hand-offs until `done` holds (generous bound; a failure shows as false).
-  bool ServeUntil(const std::function<bool()>& done) { return handOff.ServeUntil(done, 10s); }
-
-  // Lets the reader thread reach its next wait, so the next event is one completed wait.
-  void Settle() { ASSERT_TRUE(device().WaitUntilWaiting()); }
-
-  void CollectReceived() {
-    port.ReceiveCallBack = [this](const std::string& data) { received.push_back(data); };
-  }
-
-  THandOff handOff;
-  std::vector<std::string> paths;
-  std::vector<std::shared_ptr<TFakeComDevice>> devices;
-  bool failOpen = false;
-  bool loopBack = false;
-  TComPort port;
-  std::vector<std::string> received;
-};
 
 TEST_F(FakePort, OpenAndCloseAreIdempotentAndFireTheirEventsOnce) {
   int opens = 0, closes = 0;
@@ -101,6 +48,7 @@ TEST_F(FakePort, OpenAndCloseAreIdempotentAndFireTheirEventsOnce) {
   port.Open();
   EXPECT_EQ(devices.size(), 2u);
   EXPECT_EQ(opens, 2);
+  port.Close(); // while the handlers' counters still exist
 }
 
 TEST_F(FakePort, DeviceThatCannotBeOpenedFiresOnErrorAndStaysClosed) {
@@ -117,23 +65,6 @@ TEST_F(FakePort, DeviceThatCannotBeOpenedFiresOnErrorAndStaysClosed) {
   EXPECT_EQ(opens, 0);
   port.SendString("x"); // nothing to write to, nothing raised
   port.Close();
-}
-
-TEST_F(FakePort, PortNamesGoThroughThePortTablePathsAreUsedUnchanged) {
-  port.Port = "COM3";
-  port.Open();
-  port.Close();
-  port.Port = "/dev/pts/77";
-  port.Open();
-  port.Close();
-  port.Port = "com12";
-  port.Open();
-  port.Close();
-  ASSERT_EQ(paths.size(), 3u);
-  EXPECT_EQ(paths[0], PortDevicePath("COM3"));
-  EXPECT_NE(paths[0], "COM3");
-  EXPECT_EQ(paths[1], "/dev/pts/77");
-  EXPECT_EQ(paths[2], PortDevicePath("com12"));
 }
 
 TEST_F(FakePort, PortNameWithoutDeviceIsAnOpenFailure) {
@@ -353,29 +284,16 @@ TEST_F(FakePort, LoopBackPlugGivesNoEventForTheLinesLoweredAtOpen) {
   EXPECT_EQ(events, std::vector<std::string>{"DSR"});
 }
 
-#ifdef _WIN32
-TEST_F(FakePort, ReaderThreadWaitsOneStepAboveNormal) {
-  port.Open();
-  Settle();
-  EXPECT_TRUE(port.Active());
-  EXPECT_EQ(device().NiceInFirstWait(), THREAD_PRIORITY_ABOVE_NORMAL);
-}
-#else
 TEST_F(FakePort, ReaderThreadWaitsOneStepAboveNormalWhereAllowed) {
-  const int normal = ::getpriority(PRIO_PROCESS, 0);
-  bool allowed = false;
-  std::thread([&] {
-    allowed = ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), normal - 1) == 0;
-  }).join();
+  const int expected = test::OneStepAboveNormalWhereAllowed();
   int errors = 0;
   port.OnError = [&](TComPort&) { ++errors; };
   port.Open();
   Settle();
   EXPECT_TRUE(port.Active());
   EXPECT_EQ(errors, 0);
-  EXPECT_EQ(device().NiceInFirstWait(), allowed ? normal - 1 : normal);
+  EXPECT_EQ(device().NiceInFirstWait(), expected);
 }
-#endif
 
 TEST_F(FakePort, UnassignedStatusEventsAreSkipped) {
   std::vector<bool> dsr;

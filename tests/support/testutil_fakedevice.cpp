@@ -1,16 +1,8 @@
 #include "testutil_fakedevice.h"
 
-#include <algorithm>
+#include "testutil_threadpriority.h"
 
-#ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#else
-#include <sys/resource.h>
-#include <unistd.h>
-#endif
+#include <algorithm>
 
 namespace rv58::test {
 
@@ -231,11 +223,7 @@ std::uint32_t TFakeComDevice::ModemStatus() {
 TWaitResult TFakeComDevice::WaitForEvents(std::uint32_t& mask) {
   std::unique_lock<std::mutex> l(m_);
   if (waits_ == 0)
-#ifdef _WIN32
-    niceInFirstWait_ = ::GetThreadPriority(::GetCurrentThread());
-#else
-    niceInFirstWait_ = ::getpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()));
-#endif
+    niceInFirstWait_ = CurrentThreadPriority();
   ++waits_;
   waiting_ = true;
   cv_.notify_all();

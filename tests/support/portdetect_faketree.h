@@ -4,13 +4,12 @@
 // the port sources to read instead of the machine's.
 
 #include "portsources.h"
+#include "testutil_tempdir.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -18,18 +17,10 @@ namespace rv58::test {
 
 class FakeSystem {
 public:
-  FakeSystem() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "rv58-ports-XXXXXX").string();
-    if (!::mkdtemp(pattern.data()))
-      throw std::runtime_error("mkdtemp failed");
-    root_ = pattern;
+  FakeSystem() : root_(folder_.Path().string()) {
     Dir("sys/class/tty");
     Dir("sys/devices");
     Dir("dev");
-  }
-  ~FakeSystem() {
-    std::error_code ec;
-    std::filesystem::remove_all(root_, ec);
   }
   FakeSystem(const FakeSystem&) = delete;
   FakeSystem& operator=(const FakeSystem&) = delete;
@@ -184,6 +175,7 @@ public:
 private:
   std::filesystem::path Path(const std::string& rel) const { return std::filesystem::path(root_) / rel; }
 
+  TempDir folder_{"rv58-ports"};
   std::string root_;
 };
 

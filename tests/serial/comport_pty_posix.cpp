@@ -1,6 +1,7 @@
 // TComPort on the Linux back-end, with pseudo-terminals as ports: bytes and their order, termios,
 // exclusivity, devices that cannot be opened, and a device that hangs up while open.
 #include "ComPort.h"
+#include "testutil_process.h"
 #include "testutil_ptydisplay.h"
 
 #include <gtest/gtest.h>
@@ -11,14 +12,11 @@
 
 #include <fcntl.h>
 #include <grp.h>
-#include <spawn.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace rv58 {
 namespace {
@@ -32,31 +30,13 @@ constexpr int kProbeFailed = 20;
 // Runs this test program again as another process that tries to open `path` with a TComPort
 // (optionally as another user); returns kProbeOpened, kProbeFailed or something else on trouble.
 int ProbeFromAnotherProcess(const std::string& path, int uid = -1) {
-  std::vector<std::string> env;
-  for (char** e = environ; *e; ++e)
-    env.emplace_back(*e);
-  env.push_back("RV58_PROBE_PATH=" + path);
+  test::TChildOptions options;
+  options.env.push_back("RV58_PROBE_PATH=" + path);
   if (uid >= 0)
-    env.push_back("RV58_PROBE_UID=" + std::to_string(uid));
-  std::vector<char*> envp;
-  for (auto& s : env)
-    envp.push_back(s.data());
-  envp.push_back(nullptr);
+    options.env.push_back("RV58_PROBE_UID=" + std::to_string(uid));
+  options.stdoutFile = "/dev/null"; // gtest's chatter
   const std::string self = std::filesystem::read_symlink("/proc/self/exe");
-  std::string arg0 = self, filter = "--gtest_filter=ComPortChildProbe.OpenNamedPort";
-  char* argv[] = {arg0.data(), filter.data(), nullptr};
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0); // gtest's chatter
-  pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, self.c_str(), &actions, nullptr, argv, envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0)
-    return -1;
-  int status = 0;
-  if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
-    return -1;
-  return WEXITSTATUS(status);
+  return test::RunChild({self, "--gtest_filter=ComPortChildProbe.OpenNamedPort"}, options).exitCode;
 }
 
 // The other process of ProbeFromAnotherProcess; skipped in a normal run.
