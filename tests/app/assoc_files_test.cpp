@@ -1,6 +1,7 @@
 // The .rv5 association in a temporary home: which files, which lines, repeatability, and what
 // happens when a folder cannot be written.
 #include "fileassoc.h"
+#include "testutil_files.h"
 #include "testutil_tempdir.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +9,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 #include <sys/stat.h>
@@ -18,11 +18,6 @@ namespace fs = std::filesystem;
 using namespace rv58;
 
 namespace {
-
-std::string ReadText(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 void WriteText(const fs::path& p, const std::string& text) {
   fs::create_directories(p.parent_path());
@@ -34,7 +29,7 @@ std::map<std::string, std::string> Snapshot(const fs::path& root) {
   std::map<std::string, std::string> files;
   for (const auto& e : fs::recursive_directory_iterator(root))
     if (e.is_regular_file())
-      files[fs::relative(e.path(), root).string()] = ReadText(e.path());
+      files[fs::relative(e.path(), root).string()] = test::ReadBytes(e.path());
   return files;
 }
 
@@ -145,7 +140,7 @@ TEST_F(AssocFiles, KeepsEveryOtherLineOfAnExistingMimeappsList) {
   ::chmod((root / "home/config/mimeapps.list").c_str(), 0600);
 
   EXPECT_TRUE(AssociateFileType(env).defaults);
-  EXPECT_EQ(ReadText(root / "home/config/mimeapps.list"),
+  EXPECT_EQ(test::ReadBytes(root / "home/config/mimeapps.list"),
             "# my own choices\r\n"
             "[Default Applications]\r\n"
             "text/plain=org.gnome.TextEditor.desktop\r\n"
@@ -169,7 +164,7 @@ TEST_F(AssocFiles, AMimeappsListKeptThroughASymbolicLinkIsUpdatedWhereItLives) {
   fs::create_symlink(root / "dotfiles/mimeapps.list", root / "home/config/mimeapps.list");
   EXPECT_TRUE(AssociateFileType(env).defaults);
   EXPECT_TRUE(fs::is_symlink(root / "home/config/mimeapps.list"));
-  EXPECT_EQ(ReadText(root / "dotfiles/mimeapps.list"),
+  EXPECT_EQ(test::ReadBytes(root / "dotfiles/mimeapps.list"),
             "[Default Applications]\ntext/plain=a.desktop\napplication/x-rv58-settings=rv58led.desktop\n\n"
             "[Added Associations]\napplication/x-rv58-settings=rv58led.desktop;\n");
 }
@@ -202,9 +197,9 @@ TEST_F(AssocFiles, DesktopSpecificListOnlyHasAnExistingDefaultReplaced) {
             "[Default Applications]\napplication/x-rv58-settings=other.desktop\ntext/plain=a.desktop\n");
   WriteText(root / "home/config/ubuntu-mimeapps.list", "[Default Applications]\ntext/plain=b.desktop\n");
   AssociateFileType(env);
-  EXPECT_EQ(ReadText(root / "home/config/gnome-mimeapps.list"),
+  EXPECT_EQ(test::ReadBytes(root / "home/config/gnome-mimeapps.list"),
             "[Default Applications]\napplication/x-rv58-settings=rv58led.desktop\ntext/plain=a.desktop\n");
-  EXPECT_EQ(ReadText(root / "home/config/ubuntu-mimeapps.list"),
+  EXPECT_EQ(test::ReadBytes(root / "home/config/ubuntu-mimeapps.list"),
             "[Default Applications]\ntext/plain=b.desktop\n");
   EXPECT_FALSE(fs::exists(root / "home/config/kde-mimeapps.list"));
 }
@@ -222,7 +217,7 @@ TEST_F(AssocFiles, AFolderThatCannotBeWrittenIsSkippedAndTheRestIsDone) {
   EXPECT_TRUE(r.desktopEntry);
   EXPECT_TRUE(r.appIcon);
   EXPECT_TRUE(r.mimeIcon);
-  EXPECT_EQ(ReadText(root / "home/data/mime"), "not a folder");
+  EXPECT_EQ(test::ReadBytes(root / "home/data/mime"), "not a folder");
   EXPECT_TRUE(fs::is_directory(root / "home/config/mimeapps.list"));
   EXPECT_TRUE(fs::is_empty(root / "home/config/mimeapps.list"));
 }
@@ -275,9 +270,9 @@ TEST_F(AssocFiles, AnExecutablePathThatCannotBeQuotedSkipsOnlyTheDesktopEntry) {
 TEST(AssocPackaging, InstalledFilesMatchWhatTheProgramWrites) {
   const fs::path packaging = fs::path(RV58_SOURCE_DIR) / "packaging";
   ASSERT_TRUE(fs::exists(packaging / "rv58led.desktop")) << packaging;
-  EXPECT_EQ(ReadText(packaging / "rv58led.desktop"), DesktopEntryText("rv58led"));
-  EXPECT_EQ(ReadText(packaging / "rv58led-settings.xml"), MimePackageXml());
-  EXPECT_EQ(ReadText(packaging / "icons/rv58led.svg"), std::string(AppIconSvg()));
+  EXPECT_EQ(test::ReadBytes(packaging / "rv58led.desktop"), DesktopEntryText("rv58led"));
+  EXPECT_EQ(test::ReadBytes(packaging / "rv58led-settings.xml"), MimePackageXml());
+  EXPECT_EQ(test::ReadBytes(packaging / "icons/rv58led.svg"), std::string(AppIconSvg()));
 }
 
 } // namespace

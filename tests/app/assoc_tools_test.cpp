@@ -1,6 +1,7 @@
 // The association as the desktop's own tools see it: xdg-mime, desktop-file-validate and gio,
 // run against a temporary home. Skipped where the freedesktop tools are not installed.
 #include "fileassoc.h"
+#include "testutil_files.h"
 #include "testutil_process.h"
 #include "testutil_tempdir.h"
 
@@ -10,7 +11,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,11 +20,6 @@ namespace fs = std::filesystem;
 using namespace rv58;
 
 namespace {
-
-std::string ReadText(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 bool HaveTool(const char* name) {
   const char* path = std::getenv("PATH");
@@ -100,7 +95,7 @@ TEST_F(AssocTools, DesktopToolsSeeOurTypeAndOurProgram) {
   EXPECT_TRUE(r.mimeDatabaseRefreshed);
   EXPECT_TRUE(r.desktopDatabaseRefreshed);
   EXPECT_TRUE(fs::exists(root / "home/.local/share/mime/mime.cache"));
-  EXPECT_NE(ReadText(root / "home/.local/share/applications/mimeinfo.cache")
+  EXPECT_NE(test::ReadBytes(root / "home/.local/share/applications/mimeinfo.cache")
                 .find("application/x-rv58-settings=rv58led.desktop;"),
             std::string::npos);
 
@@ -132,7 +127,7 @@ TEST_F(AssocTools, OpeningASettingsFileStartsTheProgramWithItsPath) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (!fs::exists(root / "args.txt") && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  EXPECT_EQ(ReadText(root / "args.txt"), file.string() + "\n");
+  EXPECT_EQ(test::ReadBytes(root / "args.txt"), file.string() + "\n");
 }
 
 TEST_F(AssocTools, AMissingRefreshToolIsSkippedAndTheFilesStillCount) {
