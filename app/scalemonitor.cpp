@@ -5,13 +5,13 @@
 #include "message.h"
 #include "portnames.h"
 #include "scalelisten.h"
+#include "scalemonitorlist.h"
 #include "windowcontrols.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileInfo>
-#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,9 +27,10 @@ namespace rv58 {
 namespace {
 
 constexpr std::size_t kFramesShown = 50;
-constexpr int kTickMs = 50;
+constexpr int kTickMs = 100;      // the preview at most ten times a second on a fast stream
+constexpr int kSearchTickMs = 50; // the search steps from one line format to the next
 constexpr qint64 kListEveryMs = 500;
-constexpr int kReopenTicks = 20; // a missing or busy port is tried again once a second
+constexpr int kReopenTicks = 10; // a missing or busy port is tried again once a second
 
 QString FromCp1250(std::string_view text) {
   return QString::fromStdString(Cp1250ToUtf8(text));
@@ -37,35 +38,6 @@ QString FromCp1250(std::string_view text) {
 
 QString Html(std::string_view bytes) {
   return FromCp1250(FrameForHuman(bytes)).toHtmlEscaped().replace(QLatin1Char(' '), QStringLiteral("&nbsp;"));
-}
-
-// One frame of the list: the cut characters struck through in grey, the shown part in bold, the
-// terminator in grey, then the display's text; invalid frames grey, error frames red.
-QString FrameLine(const DisplayFrame& f, const FrameSettings& s) {
-  const std::string_view bytes = f.bytes;
-  QString line;
-  if (f.kind == FrameKind::fkOK) {
-    const bool terminated = s.tm >= 0 && !bytes.empty() && bytes.back() == static_cast<char>(s.tm);
-    const std::size_t body = bytes.size() - (terminated ? 1 : 0);
-    const std::size_t mid = body - f.cutFront - f.cutBack;
-    line = QStringLiteral("<span style='color:#999;text-decoration:line-through'>%1</span>"
-                          "<b>%2</b>"
-                          "<span style='color:#999;text-decoration:line-through'>%3</span>"
-                          "<span style='color:#888'>%4</span>")
-               .arg(Html(bytes.substr(0, f.cutFront)), Html(bytes.substr(f.cutFront, mid)),
-                    Html(bytes.substr(f.cutFront + mid, f.cutBack)), Html(bytes.substr(body)));
-    line += QStringLiteral(" &rarr; <b>%1</b>").arg(FromCp1250(f.text).toHtmlEscaped());
-    if (!f.fits)
-      line += QStringLiteral(" <span style='color:#b60'>(nem fér el)</span>");
-  } else if (f.kind == FrameKind::fkERROR) {
-    line = QStringLiteral("<span style='color:#c00'>%1 &rarr; <b>%2</b> (hibajelzés)</span>")
-               .arg(Html(bytes), FromCp1250(f.text).toHtmlEscaped());
-  } else {
-    line = QStringLiteral(
-               "<span style='color:#999'><i>%1 (érvénytelen: nincs benne a kötelező karakter)</i></span>")
-               .arg(Html(bytes));
-  }
-  return line;
 }
 
 QString CharacterName(std::int32_t code) {
@@ -83,15 +55,17 @@ TSegmentPreview::TSegmentPreview(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("Elonezet"));
   setMinimumHeight(90);
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+  setAttribute(Qt::WA_OpaquePaintEvent); // it paints every pixel: nothing to paint beneath it
 }
 
-void TSegmentPreview::SetText(const std::string& text, int width, bool fits) {
+bool TSegmentPreview::SetText(const std::string& text, int width, bool fits) {
   if (text == text_ && width == width_ && fits == fits_)
-    return;
+    return false;
   text_ = text;
   width_ = width;
   fits_ = fits;
   update();
+  return true;
 }
 
 QSize TSegmentPreview::sizeHint() const {
@@ -174,11 +148,7 @@ TScaleMonitor::TScaleMonitor(Trvform* form) : QWidget(form, Qt::Window), form_(f
   layout->addWidget(fitNote_);
 
   layout->addWidget(new QLabel(QStringLiteral("<b>Keretek</b> (a legutóbbi %1)").arg(kFramesShown), this));
-  frameList_ = new QTextEdit(this);
-  frameList_->setObjectName(QStringLiteral("frames"));
-  frameList_->setReadOnly(true);
-  frameList_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-  frameList_->setLineWrapMode(QTextEdit::NoWrap);
+  frameList_ = new TFrameList(this);
   layout->addWidget(frameList_, 1);
 
   auto* row = new QHBoxLayout;
@@ -242,6 +212,9 @@ TScaleMonitor::TScaleMonitor(Trvform* form) : QWidget(form, Qt::Window), form_(f
   timer_ = new QTimer(this);
   timer_->setInterval(kTickMs);
   connect(timer_, &QTimer::timeout, this, &TScaleMonitor::Tick);
+  previewTimer_ = new QTimer(this);
+  previewTimer_->setSingleShot(true);
+  connect(previewTimer_, &QTimer::timeout, this, &TScaleMonitor::RefreshPreview);
   clock_.start();
   ApplySettings();
 }
@@ -344,7 +317,9 @@ void TScaleMonitor::OpenPort() {
     return;
   }
   splitter_.Clear();
-  SetStatus(QStringLiteral("Figyelés: %1").arg(QString::fromStdString(PortDevicePath(port_->Port))), false);
+  // Looked up once: the lookup lists the system's ports, too much for the check each second.
+  portPath_ = QString::fromStdString(PortDevicePath(port_->Port));
+  SetStatus(QStringLiteral("Figyelés: %1").arg(portPath_), false);
 }
 
 void TScaleMonitor::ClosePort() {
@@ -358,6 +333,7 @@ void TScaleMonitor::ClosePort() {
 
 void TScaleMonitor::Received(const std::string& data) {
   const double now = static_cast<double>(clock_.elapsed()) / 1000.0;
+  bool heard = false;
   for (auto& bytes : splitter_.Feed(data)) {
     DisplayFrame frame = EvaluateFrame(frameSettings_, bytes);
     preview_.Show(frame, now);
@@ -368,7 +344,16 @@ void TScaleMonitor::Received(const std::string& data) {
       times_.pop_front();
     }
     dirty_ = true;
+    heard = true;
   }
+  // A scale that sends now and then is shown at once; a fast stream at most ten times a second.
+  if (!heard || previewTimer_->isActive())
+    return;
+  const qint64 since = previewClock_.isValid() ? previewClock_.elapsed() : kTickMs;
+  if (since >= kTickMs)
+    RefreshPreview();
+  else
+    previewTimer_->start(static_cast<int>(kTickMs - since));
 }
 
 void TScaleMonitor::Tick() {
@@ -380,10 +365,9 @@ void TScaleMonitor::Tick() {
   if (!uploading_ && ticks_ % kReopenTicks == 0) {
     if (port_) {
       // A device that went away (a USB adapter pulled out) is closed, and reopened when it is back.
-      const QString path = QString::fromStdString(PortDevicePath(port_->Port));
-      if (!QFileInfo::exists(path)) {
+      if (!QFileInfo::exists(portPath_)) {
         ClosePort();
-        SetStatus(QStringLiteral("A soros port eltűnt (%1); újranyitás, ha visszatér.").arg(path), true);
+        SetStatus(QStringLiteral("A soros port eltűnt (%1); újranyitás, ha visszatér.").arg(portPath_), true);
       }
     } else {
       const QString warning = status_->text();
@@ -396,25 +380,28 @@ void TScaleMonitor::Tick() {
 }
 
 void TScaleMonitor::Refresh() {
-  const double now = static_cast<double>(clock_.elapsed()) / 1000.0;
-  const std::string text = preview_.Text(frameSettings_, now);
-  const bool fits = DisplayCells(text) <= static_cast<std::size_t>(DisplayWidth(frameSettings_.bt));
-  preview_widget_->SetText(text, DisplayWidth(frameSettings_.bt), fits);
-  fitNote_->setText(
-      fits ? QString()
-           : QStringLiteral("A szöveg nem fér el a kijelzőn (%1 karakter, a kijelző %2 karakteres).")
-                 .arg(DisplayCells(text))
-                 .arg(DisplayWidth(frameSettings_.bt)));
+  if (!previewTimer_->isActive()) // else frames are waiting for it
+    RefreshPreview();
   // Laying out the list is what costs: on a fast stream it is redone twice a second at most.
   if (!dirty_ || (listClock_.isValid() && listClock_.elapsed() < kListEveryMs))
     return;
   dirty_ = false;
   listClock_.start();
-  QString html;
-  for (const auto& f : frames_)
-    html += FrameLine(f, frameSettings_) + QStringLiteral("<br>");
-  frameList_->setHtml(QStringLiteral("<div style='white-space:pre'>%1</div>").arg(html));
-  frameList_->moveCursor(QTextCursor::End);
+  frameList_->ShowFrames(frames_, frameSettings_);
+}
+
+void TScaleMonitor::RefreshPreview() {
+  const double now = static_cast<double>(clock_.elapsed()) / 1000.0;
+  const std::string text = preview_.Text(frameSettings_, now);
+  const bool fits = DisplayCells(text) <= static_cast<std::size_t>(DisplayWidth(frameSettings_.bt));
+  if (!preview_widget_->SetText(text, DisplayWidth(frameSettings_.bt), fits))
+    return;
+  previewClock_.start();
+  fitNote_->setText(
+      fits ? QString()
+           : QStringLiteral("A szöveg nem fér el a kijelzőn (%1 karakter, a kijelző %2 karakteres).")
+                 .arg(DisplayCells(text))
+                 .arg(DisplayWidth(frameSettings_.bt)));
 }
 
 void TScaleMonitor::FelismeresClick() {
@@ -430,7 +417,7 @@ void TScaleMonitor::FelismeresClick() {
   stop_->setEnabled(true);
   atvetel_->setEnabled(false);
   SetStatus(QStringLiteral("Felismerés…"), false);
-  timer_->start();
+  timer_->start(kSearchTickMs);
 }
 
 void TScaleMonitor::SearchStep() {
@@ -484,6 +471,7 @@ void TScaleMonitor::SearchDone() {
   found_ = search_->Result();
   search_.reset();
   searchPortOpen_ = false;
+  timer_->setInterval(kTickMs); // a running timer goes on at the new pace
   progress_->setValue(100);
   felismeres_->setEnabled(true);
   stop_->setEnabled(false);
