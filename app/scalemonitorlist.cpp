@@ -76,22 +76,20 @@ void TFrameList::ShowFrames(const std::deque<DisplayFrame>& frames, const FrameS
   const std::size_t kept = count - drop;
   if (drop == 0 && kept == lines.size())
     return;
+  // Each line is a block, and an empty block ends the document, where the cursor rests: the view
+  // then keeps a free line below the newest frame.
   QTextCursor cursor(document());
   cursor.beginEditBlock(); // one layout for the whole change
-  if (kept == 0)
-    cursor.select(QTextCursor::Document);
-  else
-    cursor.setPosition(document()->findBlockByNumber(static_cast<int>(drop)).position(),
-                       QTextCursor::KeepAnchor);
+  cursor.setPosition(document()->findBlockByNumber(static_cast<int>(drop)).position(),
+                     QTextCursor::KeepAnchor);
   cursor.removeSelectedText();
   shown_.erase(shown_.begin(), shown_.begin() + static_cast<long>(drop));
   cursor.movePosition(QTextCursor::End);
   for (std::size_t i = kept; i < lines.size(); ++i) {
-    if (!shown_.empty())
-      cursor.insertBlock(QTextBlockFormat(), formats_[stPlain]);
     for (const auto& run : lines[i])
       if (!run.text.isEmpty())
         cursor.insertText(run.text, formats_[run.style]);
+    cursor.insertBlock(QTextBlockFormat(), formats_[stPlain]);
     shown_.push_back(std::move(lines[i]));
   }
   cursor.endEditBlock();
