@@ -30,6 +30,9 @@ constexpr std::size_t kFramesShown = 50;
 constexpr int kTickMs = 100;      // the preview at most ten times a second on a fast stream
 constexpr int kSearchTickMs = 50; // the search steps from one line format to the next
 constexpr qint64 kListEveryMs = 500;
+// A fast stream reaches the window in pieces at most this often (the search keeps every arrival's
+// own time).
+constexpr std::chrono::milliseconds kReceiveGap{25};
 constexpr int kReopenTicks = 10; // a missing or busy port is tried again once a second
 
 QString FromCp1250(std::string_view text) {
@@ -302,6 +305,7 @@ void TScaleMonitor::OpenPort() {
   port_->Port = settings_.Comport_up();
   SetLineFormat(*port_, LineFormatOf(settings_));
   port_->ReceiveMode = rmRAW;
+  port_->ReceiveGap = kReceiveGap;
   port_->ReceiveCallBack = [this](const std::string& data) { Received(data); };
   port_->OnError = [this](TComPort& p) {
     if (p.Active())
