@@ -30,8 +30,8 @@ constexpr std::size_t kFramesShown = 50;
 constexpr int kTickMs = 100;      // the preview at most ten times a second on a fast stream
 constexpr int kSearchTickMs = 50; // the search steps from one line format to the next
 constexpr qint64 kListEveryMs = 500;
-// A fast stream reaches the window in pieces at most this often (the search keeps every arrival's
-// own time).
+// On a fast stream the received bytes come to the window in pieces at least this far apart (the
+// search's port keeps each arrival's own time).
 constexpr std::chrono::milliseconds kReceiveGap{25};
 constexpr int kReopenTicks = 10; // a missing or busy port is tried again once a second
 
