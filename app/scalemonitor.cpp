@@ -64,10 +64,20 @@ TSegmentPreview::TSegmentPreview(QWidget* parent) : QWidget(parent) {
 bool TSegmentPreview::SetText(const std::string& text, int width, bool fits) {
   if (text == text_ && width == width_ && fits == fits_)
     return false;
+  const bool sameFace = width == width_ && fits == fits_;
+  const std::vector<TCell> before = Cells(text_, width_);
   text_ = text;
   width_ = width;
   fits_ = fits;
-  update();
+  if (!sameFace) {
+    update();
+    return true;
+  }
+  // Only the characters that changed are painted again.
+  const std::vector<TCell> after = Cells(text_, width_);
+  for (std::size_t i = 0; i < after.size(); ++i)
+    if (!(after[i] == before[i]))
+      update(CellRect(i));
   return true;
 }
 
@@ -75,34 +85,43 @@ QSize TSegmentPreview::sizeHint() const {
   return {420, 110};
 }
 
-void TSegmentPreview::paintEvent(QPaintEvent*) {
-  QPainter p(this);
-  p.setRenderHint(QPainter::Antialiasing);
-  p.fillRect(rect(), Qt::black);
+std::vector<TSegmentPreview::TCell> TSegmentPreview::Cells(const std::string& text, int width) {
   // Cells from the right: a point lights the point of the character before it.
-  struct Cell {
-    char c = ' ';
-    bool point = false;
-  };
-  std::vector<Cell> cells;
-  for (const char c : text_) {
+  std::vector<TCell> cells;
+  for (const char c : text) {
     if (c == '.' && !cells.empty() && !cells.back().point)
       cells.back().point = true;
     else
       cells.push_back({c == '.' ? ' ' : c, c == '.'});
   }
-  const auto width = static_cast<std::size_t>(width_);
-  if (cells.size() > width)
-    cells.erase(cells.begin(), cells.end() - static_cast<long>(width));
-  cells.insert(cells.begin(), width - cells.size(), Cell{});
+  const auto cellCount = static_cast<std::size_t>(width);
+  if (cells.size() > cellCount)
+    cells.erase(cells.begin(), cells.end() - static_cast<long>(cellCount));
+  cells.insert(cells.begin(), cellCount - cells.size(), TCell{});
+  return cells;
+}
 
-  const double margin = 10;
-  const double cellW = (this->width() - 2 * margin) / static_cast<double>(width);
+QRect TSegmentPreview::CellRect(std::size_t i) const {
+  const double cellW = (width() - 2 * kMargin) / static_cast<double>(width_);
+  return QRectF(kMargin + cellW * static_cast<double>(i), 0, cellW, height())
+      .toAlignedRect()
+      .adjusted(-1, 0, 1, 0);
+}
+
+void TSegmentPreview::paintEvent(QPaintEvent* event) {
+  QPainter p(this);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.fillRect(rect(), Qt::black);
+  const std::vector<TCell> cells = Cells(text_, width_);
+  const double margin = kMargin;
+  const double cellW = (this->width() - 2 * margin) / static_cast<double>(width_);
   const double h = height() - 2 * margin;
   const double w = std::min(cellW * 0.7, h * 0.55);
   const double t = std::max(3.0, w * 0.16);
   const QColor on(255, 30, 20), off(45, 0, 0);
   for (std::size_t i = 0; i < cells.size(); ++i) {
+    if (!event->rect().intersects(CellRect(i)))
+      continue;
     const double x = margin + cellW * static_cast<double>(i) + (cellW - w) / 2 - t;
     const double y = margin;
     const std::uint8_t mask = SevenSegments(cells[i].c);

@@ -13,6 +13,7 @@
 #include <deque>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QLabel;
 class QProgressBar;
@@ -39,6 +40,15 @@ protected:
   void paintEvent(QPaintEvent* event) override;
 
 private:
+  struct TCell {
+    char c = ' ';
+    bool point = false;
+    bool operator==(const TCell&) const = default;
+  };
+  static constexpr double kMargin = 10;
+  static std::vector<TCell> Cells(const std::string& text, int width);
+  QRect CellRect(std::size_t i) const; // all that character i paints, its point included
+
   std::string text_;
   int width_ = 5;
   bool fits_ = true;
