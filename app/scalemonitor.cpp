@@ -5,13 +5,13 @@
 #include "portnames.h"
 #include "qtext.h"
 #include "scalelisten.h"
+#include "scalemonitorlist.h"
 #include "windowcontrols.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileInfo>
-#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,41 +27,16 @@ namespace rv58 {
 namespace {
 
 constexpr std::size_t kFramesShown = 50;
-constexpr int kTickMs = 50;
+constexpr int kTickMs = 100;      // the preview at most ten times a second on a fast stream
+constexpr int kSearchTickMs = 50; // the search steps from one line format to the next
 constexpr qint64 kListEveryMs = 500;
-constexpr int kReopenTicks = 20; // a missing or busy port is tried again once a second
+// On a fast stream the received bytes come to the window in pieces at least this far apart (the
+// search's port keeps each arrival's own time).
+constexpr std::chrono::milliseconds kReceiveGap{25};
+constexpr int kReopenTicks = 10; // a missing or busy port is tried again once a second
 
 QString Html(std::string_view bytes) {
   return FromCp1250(FrameForHuman(bytes)).toHtmlEscaped().replace(QLatin1Char(' '), QStringLiteral("&nbsp;"));
-}
-
-// One frame of the list: the cut characters struck through in grey, the shown part in bold, the
-// terminator in grey, then the display's text; invalid frames grey, error frames red.
-QString FrameLine(const DisplayFrame& f, const FrameSettings& s) {
-  const std::string_view bytes = f.bytes;
-  QString line;
-  if (f.kind == FrameKind::fkOK) {
-    const bool terminated = s.tm >= 0 && !bytes.empty() && bytes.back() == static_cast<char>(s.tm);
-    const std::size_t body = bytes.size() - (terminated ? 1 : 0);
-    const std::size_t mid = body - f.cutFront - f.cutBack;
-    line = QStringLiteral("<span style='color:#999;text-decoration:line-through'>%1</span>"
-                          "<b>%2</b>"
-                          "<span style='color:#999;text-decoration:line-through'>%3</span>"
-                          "<span style='color:#888'>%4</span>")
-               .arg(Html(bytes.substr(0, f.cutFront)), Html(bytes.substr(f.cutFront, mid)),
-                    Html(bytes.substr(f.cutFront + mid, f.cutBack)), Html(bytes.substr(body)));
-    line += QStringLiteral(" &rarr; <b>%1</b>").arg(FromCp1250(f.text).toHtmlEscaped());
-    if (!f.fits)
-      line += QStringLiteral(" <span style='color:#b60'>(nem fér el)</span>");
-  } else if (f.kind == FrameKind::fkERROR) {
-    line = QStringLiteral("<span style='color:#c00'>%1 &rarr; <b>%2</b> (hibajelzés)</span>")
-               .arg(Html(bytes), FromCp1250(f.text).toHtmlEscaped());
-  } else {
-    line = QStringLiteral(
-               "<span style='color:#999'><i>%1 (érvénytelen: nincs benne a kötelező karakter)</i></span>")
-               .arg(Html(bytes));
-  }
-  return line;
 }
 
 QString CharacterName(std::int32_t code) {
@@ -79,49 +54,70 @@ TSegmentPreview::TSegmentPreview(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("Elonezet"));
   setMinimumHeight(90);
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+  setAttribute(Qt::WA_OpaquePaintEvent); // it paints every pixel: nothing to paint beneath it
 }
 
-void TSegmentPreview::SetText(const std::string& text, int width, bool fits) {
+bool TSegmentPreview::SetText(const std::string& text, int width, bool fits) {
   if (text == text_ && width == width_ && fits == fits_)
-    return;
+    return false;
+  const bool sameFace = width == width_ && fits == fits_;
+  const std::vector<TCell> before = Cells(text_, width_);
   text_ = text;
   width_ = width;
   fits_ = fits;
-  update();
+  if (!sameFace) {
+    update();
+    return true;
+  }
+  // Only the characters that changed are painted again.
+  const std::vector<TCell> after = Cells(text_, width_);
+  for (std::size_t i = 0; i < after.size(); ++i)
+    if (!(after[i] == before[i]))
+      update(CellRect(i));
+  return true;
 }
 
 QSize TSegmentPreview::sizeHint() const {
   return {420, 110};
 }
 
-void TSegmentPreview::paintEvent(QPaintEvent*) {
-  QPainter p(this);
-  p.setRenderHint(QPainter::Antialiasing);
-  p.fillRect(rect(), Qt::black);
+std::vector<TSegmentPreview::TCell> TSegmentPreview::Cells(const std::string& text, int width) {
   // Cells from the right: a point lights the point of the character before it.
-  struct Cell {
-    char c = ' ';
-    bool point = false;
-  };
-  std::vector<Cell> cells;
-  for (const char c : text_) {
+  std::vector<TCell> cells;
+  for (const char c : text) {
     if (c == '.' && !cells.empty() && !cells.back().point)
       cells.back().point = true;
     else
       cells.push_back({c == '.' ? ' ' : c, c == '.'});
   }
-  const auto width = static_cast<std::size_t>(width_);
-  if (cells.size() > width)
-    cells.erase(cells.begin(), cells.end() - static_cast<long>(width));
-  cells.insert(cells.begin(), width - cells.size(), Cell{});
+  const auto cellCount = static_cast<std::size_t>(width);
+  if (cells.size() > cellCount)
+    cells.erase(cells.begin(), cells.end() - static_cast<long>(cellCount));
+  cells.insert(cells.begin(), cellCount - cells.size(), TCell{});
+  return cells;
+}
 
-  const double margin = 10;
-  const double cellW = (this->width() - 2 * margin) / static_cast<double>(width);
+QRect TSegmentPreview::CellRect(std::size_t i) const {
+  const double cellW = (width() - 2 * kMargin) / static_cast<double>(width_);
+  return QRectF(kMargin + cellW * static_cast<double>(i), 0, cellW, height())
+      .toAlignedRect()
+      .adjusted(-1, 0, 1, 0);
+}
+
+void TSegmentPreview::paintEvent(QPaintEvent* event) {
+  QPainter p(this);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.fillRect(rect(), Qt::black);
+  const std::vector<TCell> cells = Cells(text_, width_);
+  const double margin = kMargin;
+  const double cellW = (this->width() - 2 * margin) / static_cast<double>(width_);
   const double h = height() - 2 * margin;
   const double w = std::min(cellW * 0.7, h * 0.55);
   const double t = std::max(3.0, w * 0.16);
   const QColor on(255, 30, 20), off(45, 0, 0);
   for (std::size_t i = 0; i < cells.size(); ++i) {
+    if (!event->rect().intersects(CellRect(i)))
+      continue;
     const double x = margin + cellW * static_cast<double>(i) + (cellW - w) / 2 - t;
     const double y = margin;
     const std::uint8_t mask = SevenSegments(cells[i].c);
@@ -170,11 +166,7 @@ TScaleMonitor::TScaleMonitor(Trvform* form) : QWidget(form, Qt::Window), form_(f
   layout->addWidget(fitNote_);
 
   layout->addWidget(new QLabel(QStringLiteral("<b>Keretek</b> (a legutóbbi %1)").arg(kFramesShown), this));
-  frameList_ = new QTextEdit(this);
-  frameList_->setObjectName(QStringLiteral("frames"));
-  frameList_->setReadOnly(true);
-  frameList_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-  frameList_->setLineWrapMode(QTextEdit::NoWrap);
+  frameList_ = new TFrameList(this);
   layout->addWidget(frameList_, 1);
 
   auto* row = new QHBoxLayout;
@@ -238,6 +230,9 @@ TScaleMonitor::TScaleMonitor(Trvform* form) : QWidget(form, Qt::Window), form_(f
   timer_ = new QTimer(this);
   timer_->setInterval(kTickMs);
   connect(timer_, &QTimer::timeout, this, &TScaleMonitor::Tick);
+  previewTimer_ = new QTimer(this);
+  previewTimer_->setSingleShot(true);
+  connect(previewTimer_, &QTimer::timeout, this, &TScaleMonitor::RefreshPreview);
   clock_.start();
   ApplySettings();
 }
@@ -325,6 +320,7 @@ void TScaleMonitor::OpenPort() {
   port_->Port = settings_.Comport_up();
   SetLineFormat(*port_, LineFormatOf(settings_));
   port_->ReceiveMode = rmRAW;
+  port_->ReceiveGap = kReceiveGap;
   port_->ReceiveCallBack = [this](const std::string& data) { Received(data); };
   port_->OnError = [this](TComPort& p) {
     if (p.Active())
@@ -340,7 +336,9 @@ void TScaleMonitor::OpenPort() {
     return;
   }
   splitter_.Clear();
-  SetStatus(QStringLiteral("Figyelés: %1").arg(QString::fromStdString(PortDevicePath(port_->Port))), false);
+  // Looked up once: the lookup lists the system's ports, too much for the check each second.
+  portPath_ = QString::fromStdString(PortDevicePath(port_->Port));
+  SetStatus(QStringLiteral("Figyelés: %1").arg(portPath_), false);
 }
 
 void TScaleMonitor::ClosePort() {
@@ -354,6 +352,7 @@ void TScaleMonitor::ClosePort() {
 
 void TScaleMonitor::Received(const std::string& data) {
   const double now = static_cast<double>(clock_.elapsed()) / 1000.0;
+  bool heard = false;
   for (auto& bytes : splitter_.Feed(data)) {
     DisplayFrame frame = EvaluateFrame(frameSettings_, bytes);
     preview_.Show(frame, now);
@@ -364,7 +363,16 @@ void TScaleMonitor::Received(const std::string& data) {
       times_.pop_front();
     }
     dirty_ = true;
+    heard = true;
   }
+  // A scale that sends now and then is shown at once; a fast stream at most ten times a second.
+  if (!heard || previewTimer_->isActive())
+    return;
+  const qint64 since = previewClock_.isValid() ? previewClock_.elapsed() : kTickMs;
+  if (since >= kTickMs)
+    RefreshPreview();
+  else
+    previewTimer_->start(static_cast<int>(kTickMs - since));
 }
 
 void TScaleMonitor::Tick() {
@@ -376,10 +384,9 @@ void TScaleMonitor::Tick() {
   if (!uploading_ && ticks_ % kReopenTicks == 0) {
     if (port_) {
       // A device that went away (a USB adapter pulled out) is closed, and reopened when it is back.
-      const QString path = QString::fromStdString(PortDevicePath(port_->Port));
-      if (!QFileInfo::exists(path)) {
+      if (!QFileInfo::exists(portPath_)) {
         ClosePort();
-        SetStatus(QStringLiteral("A soros port eltűnt (%1); újranyitás, ha visszatér.").arg(path), true);
+        SetStatus(QStringLiteral("A soros port eltűnt (%1); újranyitás, ha visszatér.").arg(portPath_), true);
       }
     } else {
       const QString warning = status_->text();
@@ -392,25 +399,28 @@ void TScaleMonitor::Tick() {
 }
 
 void TScaleMonitor::Refresh() {
-  const double now = static_cast<double>(clock_.elapsed()) / 1000.0;
-  const std::string text = preview_.Text(frameSettings_, now);
-  const bool fits = DisplayCells(text) <= static_cast<std::size_t>(DisplayWidth(frameSettings_.bt));
-  preview_widget_->SetText(text, DisplayWidth(frameSettings_.bt), fits);
-  fitNote_->setText(
-      fits ? QString()
-           : QStringLiteral("A szöveg nem fér el a kijelzőn (%1 karakter, a kijelző %2 karakteres).")
-                 .arg(DisplayCells(text))
-                 .arg(DisplayWidth(frameSettings_.bt)));
+  if (!previewTimer_->isActive()) // else frames are waiting for it
+    RefreshPreview();
   // Laying out the list is what costs: on a fast stream it is redone twice a second at most.
   if (!dirty_ || (listClock_.isValid() && listClock_.elapsed() < kListEveryMs))
     return;
   dirty_ = false;
   listClock_.start();
-  QString html;
-  for (const auto& f : frames_)
-    html += FrameLine(f, frameSettings_) + QStringLiteral("<br>");
-  frameList_->setHtml(QStringLiteral("<div style='white-space:pre'>%1</div>").arg(html));
-  frameList_->moveCursor(QTextCursor::End);
+  frameList_->ShowFrames(frames_, frameSettings_);
+}
+
+void TScaleMonitor::RefreshPreview() {
+  const double now = static_cast<double>(clock_.elapsed()) / 1000.0;
+  const std::string text = preview_.Text(frameSettings_, now);
+  const bool fits = DisplayCells(text) <= static_cast<std::size_t>(DisplayWidth(frameSettings_.bt));
+  if (!preview_widget_->SetText(text, DisplayWidth(frameSettings_.bt), fits))
+    return;
+  previewClock_.start();
+  fitNote_->setText(
+      fits ? QString()
+           : QStringLiteral("A szöveg nem fér el a kijelzőn (%1 karakter, a kijelző %2 karakteres).")
+                 .arg(DisplayCells(text))
+                 .arg(DisplayWidth(frameSettings_.bt)));
 }
 
 void TScaleMonitor::FelismeresClick() {
@@ -426,7 +436,7 @@ void TScaleMonitor::FelismeresClick() {
   stop_->setEnabled(true);
   atvetel_->setEnabled(false);
   SetStatus(QStringLiteral("Felismerés…"), false);
-  timer_->start();
+  timer_->start(kSearchTickMs);
 }
 
 void TScaleMonitor::SearchStep() {
@@ -480,6 +490,7 @@ void TScaleMonitor::SearchDone() {
   found_ = search_->Result();
   search_.reset();
   searchPortOpen_ = false;
+  timer_->setInterval(kTickMs); // a running timer goes on at the new pace
   progress_->setValue(100);
   felismeres_->setEnabled(true);
   stop_->setEnabled(false);

@@ -13,6 +13,7 @@
 #include <deque>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QLabel;
 class QProgressBar;
@@ -22,6 +23,7 @@ class QTimer;
 
 namespace rv58 {
 
+class TFrameList;
 class Trvform;
 
 // The display's face: red seven-segment characters on black, as wide as the display.
@@ -29,7 +31,8 @@ class TSegmentPreview : public QWidget {
   Q_OBJECT
 public:
   explicit TSegmentPreview(QWidget* parent = nullptr);
-  void SetText(const std::string& text, int width, bool fits);
+  // Returns whether anything changed (and a paint is due).
+  bool SetText(const std::string& text, int width, bool fits);
   const std::string& Text() const { return text_; }
   QSize sizeHint() const override;
 
@@ -37,6 +40,15 @@ protected:
   void paintEvent(QPaintEvent* event) override;
 
 private:
+  struct TCell {
+    char c = ' ';
+    bool point = false;
+    bool operator==(const TCell&) const = default;
+  };
+  static constexpr double kMargin = 10;
+  static std::vector<TCell> Cells(const std::string& text, int width);
+  QRect CellRect(std::size_t i) const; // all that character i paints, its point included
+
   std::string text_;
   int width_ = 5;
   bool fits_ = true;
@@ -73,6 +85,7 @@ private:
   void Received(const std::string& data);
   void Tick();
   void Refresh();
+  void RefreshPreview();
   void SearchStep();
   void SearchDone();
   void ShowResult();
@@ -87,13 +100,15 @@ private:
   std::deque<DisplayFrame> frames_;
   std::deque<double> times_; // when each frame came, seconds on clock_
   QElapsedTimer clock_;
-  QElapsedTimer listClock_; // since the frame list was last laid out
+  QElapsedTimer listClock_;    // since the frame list was last laid out
+  QElapsedTimer previewClock_; // since the preview last changed
   bool dirty_ = true;
   bool uploading_ = false;
   bool settingsPending_ = false;
   unsigned lineErrors_ = 0;
   int ticks_ = 0;
   QString portWarning_;
+  QString portPath_; // the open port's device
 
   std::unique_ptr<TLineSearch> search_;
   bool searchPortOpen_ = false;
@@ -104,13 +119,14 @@ private:
   QLabel* lineInfo_;
   TSegmentPreview* preview_widget_;
   QLabel* fitNote_;
-  QTextEdit* frameList_;
+  TFrameList* frameList_;
   QPushButton* felismeres_;
   QPushButton* stop_;
   QPushButton* atvetel_;
   QProgressBar* progress_;
   QTextEdit* result_;
   QTimer* timer_;
+  QTimer* previewTimer_; // frames that came too soon after the last change of the preview
 };
 
 } // namespace rv58

@@ -67,6 +67,10 @@ void TCommThread::Start() {
 void TCommThread::StopRequest() {
   receiveHandler_ = nullptr;
   terminate_.store(true);
+  {
+    std::lock_guard<std::mutex> lock(gapMutex_); // a pause that is just starting sees the flag
+  }
+  gapEnd_.notify_all();
   device_->RequestStop();
 }
 
@@ -127,6 +131,10 @@ void TCommThread::Execute() {
       eventMask_ = mask;
       modemStatus_ = modem;
       handOff_.RunOnMain([this] { Dispatch(); });
+      if ((mask & evRXCHAR) && receiveGap_.count() > 0) {
+        std::unique_lock<std::mutex> lock(gapMutex_);
+        gapEnd_.wait_for(lock, receiveGap_, [this] { return terminate_.load(); });
+      }
     }
   } catch (...) {
     // An event handler threw during the dispatch: the loop ends at once (the device was closed
@@ -193,6 +201,7 @@ void TComPort::Open() {
                          [this](std::uint32_t mask, std::uint32_t modem) { StatusHandler(mask, modem); });
   thread->ApplyLineSettings(Baud, DataBits, Parity, StopBits);
   thread->SetQueueSizes(WinQSizeIn, WinQSizeOut);
+  thread->SetReceiveGap(ReceiveGap);
   thread->ResetEvents();
   active_ = true;
   try {

@@ -159,6 +159,21 @@ TEST_F(FakePort, RawModeDeliversEveryArrivalAlsoAnEmptyOne) {
   EXPECT_EQ(received[1], "");
 }
 
+TEST_F(FakePort, ReceiveGapHoldsWhatArrivesDuringThePauseAndCloseEndsThePause) {
+  port.ReceiveMode = rmRAW;
+  port.ReceiveGap = std::chrono::hours(1);
+  CollectReceived();
+  port.Open();
+  Settle();
+  device().Inject("ST,GS");
+  ASSERT_TRUE(ServeUntil([&] { return received.size() == 1; })); // after a quiet line: at once
+  device().Inject(",+0001.23kg\r\n");
+  EXPECT_FALSE(handOff.ServeUntil([&] { return received.size() == 2; }, 300ms)); // held
+  port.Close(); // does not wait for the pause to run out
+  EXPECT_FALSE(port.Active());
+  EXPECT_EQ(received, std::vector<std::string>{"ST,GS"});
+}
+
 TEST_F(FakePort, TermModeDeliversOneMessagePerArrivalIncludingTheTerminator) {
   CollectReceived();
   port.Open();
