@@ -1,6 +1,6 @@
 #include "scalemonitorlist.h"
 
-#include "cp1250.h"
+#include "qtext.h"
 
 #include <QFontDatabase>
 #include <QTextBlock>
@@ -14,7 +14,7 @@ namespace rv58 {
 namespace {
 
 QString Human(std::string_view bytes) {
-  return QString::fromStdString(Cp1250ToUtf8(FrameForHuman(bytes)));
+  return FromCp1250(FrameForHuman(bytes));
 }
 
 } // namespace
@@ -41,7 +41,7 @@ TFrameList::TFrameList(QWidget* parent) : QTextEdit(parent) {
 
 TFrameList::TLine TFrameList::LineOf(const DisplayFrame& f, const FrameSettings& s) {
   const std::string_view bytes = f.bytes;
-  const QString text = QString::fromStdString(Cp1250ToUtf8(f.text));
+  const QString text = FromCp1250(f.text);
   if (f.kind == FrameKind::fkERROR)
     return {{Human(bytes) + QStringLiteral(" → "), stError},
             {text, stErrorBold},
