@@ -29,7 +29,11 @@ namespace {
 constexpr std::size_t kFramesShown = 50;
 constexpr int kTickMs = 100;      // the preview at most ten times a second on a fast stream
 constexpr int kSearchTickMs = 50; // the search steps from one line format to the next
+// The list is laid out twice a second, or once a second while so many frames come that most of
+// its lines are new each time: laying it out is what costs on a fast stream.
 constexpr qint64 kListEveryMs = 500;
+constexpr qint64 kFastListEveryMs = 1000;
+constexpr int kFastListFrames = static_cast<int>(kFramesShown / 2);
 // On a fast stream the received bytes come to the window in pieces at least this far apart (the
 // search's port keeps each arrival's own time).
 constexpr std::chrono::milliseconds kReceiveGap{25};
@@ -363,6 +367,7 @@ void TScaleMonitor::Received(const std::string& data) {
       times_.pop_front();
     }
     dirty_ = true;
+    ++framesSinceList_;
     heard = true;
   }
   // A scale that sends now and then is shown at once; a fast stream at most ten times a second.
@@ -401,10 +406,11 @@ void TScaleMonitor::Tick() {
 void TScaleMonitor::Refresh() {
   if (!previewTimer_->isActive()) // else frames are waiting for it
     RefreshPreview();
-  // Laying out the list is what costs: on a fast stream it is redone twice a second at most.
-  if (!dirty_ || (listClock_.isValid() && listClock_.elapsed() < kListEveryMs))
+  const qint64 every = framesSinceList_ > kFastListFrames ? kFastListEveryMs : kListEveryMs;
+  if (!dirty_ || (listClock_.isValid() && listClock_.elapsed() < every))
     return;
   dirty_ = false;
+  framesSinceList_ = 0;
   listClock_.start();
   frameList_->ShowFrames(frames_, frameSettings_);
 }

@@ -103,6 +103,7 @@ private:
   QElapsedTimer listClock_;    // since the frame list was last laid out
   QElapsedTimer previewClock_; // since the preview last changed
   bool dirty_ = true;
+  int framesSinceList_ = 0; // frames heard since the list was last laid out
   bool uploading_ = false;
   bool settingsPending_ = false;
   unsigned lineErrors_ = 0;
