@@ -1,5 +1,7 @@
 #include "cp1250.h"
 
+#include "utf8.h"
+
 #include <array>
 
 namespace rv58 {
@@ -18,19 +20,6 @@ constexpr std::array<char16_t, 128> kUpperHalf = {
     0x010D, 0x00E9, 0x0119, 0x00EB, 0x011B, 0x00ED, 0x00EE, 0x010F, 0x0111, 0x0144, 0x0148, 0x00F3, 0x00F4,
     0x0151, 0x00F6, 0x00F7, 0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD, 0x0163, 0x02D9,
 };
-
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
-}
 
 } // namespace
 
@@ -56,28 +45,18 @@ std::string Cp1250ToUtf8(std::string_view text) {
 }
 
 std::string Utf8ToCp1250(std::string_view text) {
-  const auto at = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-  const auto isContinuation = [&](std::size_t k) { return k < text.size() && (at(k) & 0xC0) == 0x80; };
+  const auto isContinuation = [&](std::size_t k) {
+    return k < text.size() && (static_cast<unsigned char>(text[k]) & 0xC0) == 0x80;
+  };
   std::string out;
   out.reserve(text.size());
   std::size_t i = 0;
   while (i < text.size()) {
-    const unsigned char lead = at(i);
-    const std::size_t len = lead < 0x80           ? 1
-                            : (lead >> 5) == 0x6  ? 2
-                            : (lead >> 4) == 0xE  ? 3
-                            : (lead >> 3) == 0x1E ? 4
-                                                  : 0;
-    char32_t cp = len == 1 ? lead : lead & (0x7F >> len);
-    std::size_t k = 1;
-    for (; k < len && isContinuation(i + k); ++k)
-      cp = (cp << 6) | (at(i + k) & 0x3F);
-    static constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
-    const bool broken = len == 0 || k < len || cp < kLeast[len] || cp > 0x10FFFF;
-    const char byte = broken ? '?' : Cp1250FromUnicode(cp); // a surrogate has no byte either
+    const auto seq = DecodeUtf8Sequence(text.substr(i));
+    const char byte = seq ? Cp1250FromUnicode(seq->codePoint) : '?';
     out.push_back(byte);
-    i += broken ? 1 : len;
-    if (broken || (byte == '?' && cp != '?')) {
+    i += seq ? seq->length : 1;
+    if (!seq || (byte == '?' && seq->codePoint != '?')) {
       // One mark for the whole sequence, with any stray continuation bytes after it.
       while (isContinuation(i))
         ++i;
