@@ -9,7 +9,7 @@
 namespace rv58::fileio {
 
 // The few file-system operations the program needs, one implementation per platform
-// (fileio_posix.cpp). Paths are UTF-8 on every platform.
+// (fileio_posix.cpp, fileio_win.cpp). Paths are UTF-8 on every platform.
 
 enum class ReadStatus {
   Ok,
