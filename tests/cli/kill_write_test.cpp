@@ -136,7 +136,7 @@ TEST(KillWrite, EveryKillLeavesTheOldOrTheNewFileAndNoTemporaryFile) {
     if (c.readOnlyFolder)
       fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                                   fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
-    const std::string oldBytes = test::Slurp(file);
+    const std::string oldBytes = test::ReadBytes(file);
 
     // The new file, from a write that runs to its end; its time bounds the moments to kill at.
     const auto begin = Clock::now();
@@ -144,7 +144,7 @@ TEST(KillWrite, EveryKillLeavesTheOldOrTheNewFileAndNoTemporaryFile) {
                                   : StartIniSaver(file, c.readOnlyFolder, 1));
     const auto span = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - begin);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) < 90) << status;
-    const std::string newBytes = test::Slurp(file);
+    const std::string newBytes = test::ReadBytes(file);
     Put(file, oldBytes);
 
     // Half of the kills at a random moment of a whole write, half right after the folder shows
@@ -170,7 +170,7 @@ TEST(KillWrite, EveryKillLeavesTheOldOrTheNewFileAndNoTemporaryFile) {
       }
       ::kill(pid, SIGKILL);
       Reap(pid);
-      const std::string now = test::Slurp(file);
+      const std::string now = test::ReadBytes(file);
       if (now != oldBytes && now != newBytes)
         ++torn;
       (now == newBytes ? newCount : oldCount) += now == oldBytes || now == newBytes;
@@ -185,7 +185,7 @@ TEST(KillWrite, EveryKillLeavesTheOldOrTheNewFileAndNoTemporaryFile) {
     const int last = Reap(c.cli ? StartCli(file, dir / "rv58led.ini", c.readOnlyFolder)
                                 : StartIniSaver(file, c.readOnlyFolder, 1));
     EXPECT_TRUE(WIFEXITED(last) && WEXITSTATUS(last) < 90);
-    EXPECT_EQ(test::Slurp(file), newBytes);
+    EXPECT_EQ(test::ReadBytes(file), newBytes);
     EXPECT_EQ(Entries(folder), std::vector<std::string>{"s.rv5"});
     fs::permissions(folder, fs::perms::owner_all);
     ::close(watch);

@@ -63,7 +63,7 @@ TEST_F(MonitorCliTest, DetectFindsTheFrameSettingsAndSavesThemBesideTheOtherKeys
   for (const char* key : {"tm=10\n", "kr=10\n", "le=7\n", "lh=3\n", "nm=1\n", "tp=2\n"})
     EXPECT_NE(run.out.find(key), std::string::npos) << key << " in " << run.out;
   EXPECT_NE(run.out.find("ST,GS,+0001.23kg<CR><LF>\tok\t1.23\n"), std::string::npos) << run.out;
-  const std::string saved = test::Slurp(settings);
+  const std::string saved = test::ReadBytes(settings);
   for (const char* line : {"nev=Pult\r\n", "le=7\r\n", "lh=3\r\n", "tm=10\r\n", "nm=1\r\n"})
     EXPECT_NE(saved.find(line), std::string::npos) << line << " in " << saved;
 }

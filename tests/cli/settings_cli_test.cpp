@@ -16,14 +16,6 @@ namespace fs = std::filesystem;
 
 using Folder = rv58::test::TempDir;
 
-std::string Slurp(const std::string& path) {
-  return rv58::test::ReadBytes(path);
-}
-
-void Put(const std::string& path, const std::string& bytes) {
-  rv58::test::WriteBytes(path, bytes);
-}
-
 struct CtlResult {
   int code = -1;
   std::string out;
@@ -46,7 +38,7 @@ TEST(SettingsCli, DefaultsWriteTheNineteenLinesAndMessageReadsThem) {
   CtlResult r = Ctl(dir, {"defaults", "f.rv5"});
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(Slurp(dir.File("f.rv5")),
+  EXPECT_EQ(rv58::test::ReadBytes(dir.File("f.rv5")),
             "[RV5]\r\nbd=5\r\npr=3\r\ntm=13\r\nkr=13\r\nle=0\r\nlh=0\r\nfe=0\r\ntp=0\r\n"
             "bt=0\r\nhk=114\r\nor=0\r\nht=ERROR\r\nnev=M\xE9rleg\r\nau=1\r\nve=1\r\n"
             "comment=\r\nport=COM1\r\nnm=0\r\n");
@@ -67,27 +59,28 @@ TEST(SettingsCli, MessageWithoutFileIsTheDefaults) {
 TEST(SettingsCli, MessageCarriesTheFileBytesUnchanged) {
   Folder dir;
   // "ÉRT" in Windows-1250; unchosen lists; hexadecimal values; the port is not part of it.
-  Put(dir.File("f.rv5"), "[Other]\r\nbd=1\r\n[rv5]\r\nbd=99\r\npr=0x17\r\nhk=0x41\r\nht=\xC9RT\r\nau=0\r\n"
+  rv58::test::WriteBytes(dir.File("f.rv5"),
+                         "[Other]\r\nbd=1\r\n[rv5]\r\nbd=99\r\npr=0x17\r\nhk=0x41\r\nht=\xC9RT\r\nau=0\r\n"
                          "or=7\r\nnm=1\r\nport=COM200\r\n");
   const CtlResult r = Ctl(dir, {"message", "f.rv5"});
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out, "<,,23,13,13,0,0,0,0,0,65,\xC9RT,0,3,1,>\n");
   // The error text as the window's box shows it: 6 characters.
-  Put(dir.File("g.rv5"), "[RV5]\r\nht=ABCDEFGHIJ\r\n");
+  rv58::test::WriteBytes(dir.File("g.rv5"), "[RV5]\r\nht=ABCDEFGHIJ\r\n");
   EXPECT_EQ(Ctl(dir, {"message", "g.rv5"}).out, "<,9600,3,13,13,0,0,0,0,0,114,ABCDEF,1,0,0,>\n");
 }
 
 TEST(SettingsCli, MessageRefusesCommas) {
   Folder dir;
   for (const char* body : {"tm=44\r\n", "kr=44\r\n", "ht=A,B\r\n"}) {
-    Put(dir.File("f.rv5"), std::string("[RV5]\r\n") + body);
+    rv58::test::WriteBytes(dir.File("f.rv5"), std::string("[RV5]\r\n") + body);
     const CtlResult r = Ctl(dir, {"message", "f.rv5"});
     EXPECT_EQ(r.code, 3) << body;
     EXPECT_EQ(r.out, "") << body;
     EXPECT_EQ(r.err, "A \",\" karakter nem használható a beállítások között.\n") << body;
   }
   // The comma as error character passes.
-  Put(dir.File("f.rv5"), "[RV5]\r\nhk=44\r\n");
+  rv58::test::WriteBytes(dir.File("f.rv5"), "[RV5]\r\nhk=44\r\n");
   const CtlResult r = Ctl(dir, {"message", "f.rv5"});
   EXPECT_EQ(r.code, 0);
   EXPECT_EQ(r.out, "<,9600,3,13,13,0,0,0,0,0,44,ERROR,1,0,0,>\n");
@@ -102,7 +95,7 @@ TEST(SettingsCli, OddFilesGiveTheDefaults) {
   const std::vector<std::pair<std::string, bool>> contents = {
       {"", true}, {binary, true}, {std::string(64, '\0'), true}, {"[RV5]\rbd=abc\rpr=\r", false}};
   for (const auto& [content, noted] : contents) {
-    Put(dir.File("odd.rv5"), content);
+    rv58::test::WriteBytes(dir.File("odd.rv5"), content);
     const CtlResult r = Ctl(dir, {"message", "odd.rv5"});
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out, kDefaultMessage);
@@ -117,10 +110,10 @@ TEST(SettingsCli, OddFilesGiveTheDefaults) {
 
 TEST(SettingsCli, DefaultsKeepTheRestOfAnExistingFile) {
   Folder dir;
-  Put(dir.File("f.rv5"), "; kept\r\n[RV5]\r\nbd=1\r\nown=x\r\n[Other]\r\na=b\r\n");
+  rv58::test::WriteBytes(dir.File("f.rv5"), "; kept\r\n[RV5]\r\nbd=1\r\nown=x\r\n[Other]\r\na=b\r\n");
   const CtlResult r = Ctl(dir, {"defaults", "f.rv5"});
   EXPECT_EQ(r.code, 0);
-  const std::string after = Slurp(dir.File("f.rv5"));
+  const std::string after = rv58::test::ReadBytes(dir.File("f.rv5"));
   EXPECT_EQ(after.rfind("; kept\r\n[RV5]\r\nbd=5\r\nown=x\r\npr=3\r\n", 0), 0u) << after;
   EXPECT_NE(after.find("\r\nnm=0\r\n[Other]\r\na=b\r\n"), std::string::npos) << after;
 }

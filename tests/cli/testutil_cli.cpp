@@ -7,10 +7,6 @@ namespace rv58::test {
 
 namespace fs = std::filesystem;
 
-std::string Slurp(const fs::path& path) {
-  return ReadBytes(path);
-}
-
 TCliRun RunRv58ctl(const fs::path& dir, const std::string& args) {
   const auto out = dir / "out", err = dir / "err";
   const std::string command = std::string("'") + RV58CTL_PATH + "' --ini '" + (dir / "rv58led.ini").string() +
@@ -20,8 +16,8 @@ TCliRun RunRv58ctl(const fs::path& dir, const std::string& args) {
   run.started = child.started;
   run.ended = child.ended;
   run.exitCode = child.exitCode;
-  run.out = Slurp(out);
-  run.err = Slurp(err);
+  run.out = ReadBytes(out);
+  run.err = ReadBytes(err);
   return run;
 }
 

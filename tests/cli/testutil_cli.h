@@ -2,7 +2,7 @@
 // Running the real rv58ctl from a test: its own preferences file in a per-test folder, both output
 // streams captured.
 
-#include "testutil_tempdir.h"
+#include "testutil_files.h"
 
 #include <chrono>
 #include <filesystem>
@@ -18,9 +18,6 @@ struct TCliRun {
   std::chrono::steady_clock::time_point started;
   std::chrono::steady_clock::time_point ended;
 };
-
-// The whole file, bytes as they are; empty when it cannot be read.
-std::string Slurp(const std::filesystem::path& path);
 
 // Runs rv58ctl through the shell with `dir`/rv58led.ini as its preferences file; `args` are shell
 // words. The output streams go through files in `dir`.
