@@ -4,6 +4,7 @@
 
 #include "cp1250.h"
 #include "fileio.h"
+#include "utf8.h"
 
 #include <algorithm>
 #include <functional>
@@ -42,32 +43,13 @@ std::u32string UnitsOf(std::string_view raw, Encoding encoding) {
     return units;
   }
   units.reserve(raw.size());
-  std::size_t i = 3;
-  while (i < raw.size()) {
-    const auto lead = static_cast<unsigned char>(raw[i]);
-    const std::size_t length = lead < 0x80         ? 1
-                               : (lead >> 5) == 6  ? 2
-                               : (lead >> 4) == 14 ? 3
-                               : (lead >> 3) == 30 ? 4
-                                                   : 0;
-    char32_t cp = length == 1   ? lead
-                  : length == 2 ? (lead & 0x1F)
-                  : length == 3 ? (lead & 0x0F)
-                                : (lead & 0x07);
-    bool ok = length != 0 && i + length <= raw.size();
-    for (std::size_t k = 1; ok && k < length; ++k) {
-      const auto next = static_cast<unsigned char>(raw[i + k]);
-      ok = (next & 0xC0) == 0x80;
-      cp = (cp << 6) | (next & 0x3F);
-    }
-    static constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
-    ok = ok && cp >= kLeast[length] && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF);
-    if (!ok) {
-      units.push_back(kRawByteUnit + lead);
-      i += 1;
+  for (std::size_t i = 3; i < raw.size();) {
+    if (const auto seq = DecodeUtf8Sequence(raw.substr(i))) {
+      units.push_back(seq->codePoint);
+      i += seq->length;
     } else {
-      units.push_back(cp);
-      i += length;
+      units.push_back(kRawByteUnit + static_cast<unsigned char>(raw[i]));
+      i += 1;
     }
   }
   return units;
@@ -99,23 +81,10 @@ std::string Encode(const std::u32string& units, Encoding encoding) {
   out.assign("\xEF\xBB\xBF");
   out.reserve(3 + units.size() * 2);
   for (char32_t u : units) {
-    if (u >= kRawByteUnit + 0x80 && u <= kRawByteUnit + 0xFF) {
+    if (u >= kRawByteUnit + 0x80 && u <= kRawByteUnit + 0xFF)
       out.push_back(static_cast<char>(u - kRawByteUnit));
-    } else if (u < 0x80) {
-      out.push_back(static_cast<char>(u));
-    } else if (u < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (u >> 6)));
-      out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
-    } else if (u < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (u >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (u >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((u >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
-    }
+    else
+      AppendUtf8(out, u);
   }
   return out;
 }
