@@ -1,5 +1,7 @@
 #include "fileio.h"
 
+#include "strconv.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -127,16 +129,7 @@ Resolved ResolveLinks(const std::string& path, std::string& out) {
   }
   std::vector<std::string> pending; // components still to walk, the next one last
   const auto push = [&pending](const std::string& text) {
-    std::vector<std::string> parts;
-    std::size_t i = 0;
-    while (i <= text.size()) {
-      std::size_t j = text.find('/', i);
-      if (j == std::string::npos)
-        j = text.size();
-      if (j > i)
-        parts.push_back(text.substr(i, j - i));
-      i = j + 1;
-    }
+    const auto parts = SplitNonEmpty(text, '/');
     pending.insert(pending.end(), parts.rbegin(), parts.rend());
   };
   push(full);

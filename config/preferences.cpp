@@ -7,16 +7,7 @@
 namespace rv58 {
 
 FormPos ParseFormPos(std::string_view value) {
-  std::vector<std::string_view> pieces;
-  std::size_t i = 0;
-  while (i <= value.size()) {
-    std::size_t j = value.find(';', i);
-    if (j == std::string_view::npos)
-      j = value.size();
-    if (j > i)
-      pieces.push_back(value.substr(i, j - i));
-    i = j + 1;
-  }
+  const std::vector<std::string_view> pieces = SplitNonEmpty(value, ';');
   FormPos pos;
   std::optional<std::int32_t>* const targets[] = {&pos.width, &pos.height, &pos.top, &pos.left};
   for (std::size_t n = 0; n < 4 && n < pieces.size(); ++n) {

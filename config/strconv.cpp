@@ -72,4 +72,18 @@ std::int32_t StrToIntDef(std::string_view text, std::int32_t fallback) {
   return TryStrToInt(text).value_or(fallback);
 }
 
+std::vector<std::string_view> SplitNonEmpty(std::string_view text, char separator) {
+  std::vector<std::string_view> pieces;
+  std::size_t i = 0;
+  while (i <= text.size()) {
+    std::size_t j = text.find(separator, i);
+    if (j == std::string_view::npos)
+      j = text.size();
+    if (j > i)
+      pieces.push_back(text.substr(i, j - i));
+    i = j + 1;
+  }
+  return pieces;
+}
+
 } // namespace rv58

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 namespace rv58 {
 
@@ -15,5 +16,9 @@ std::optional<std::int32_t> TryStrToInt(std::string_view text);
 
 // TryStrToInt, or `fallback` when the text does not convert.
 std::int32_t StrToIntDef(std::string_view text, std::int32_t fallback);
+
+// The pieces between the separators, empty pieces dropped ("a;;b;" gives "a" and "b"): the form
+// of stored window positions and of path components.
+std::vector<std::string_view> SplitNonEmpty(std::string_view text, char separator);
 
 } // namespace rv58

@@ -247,16 +247,7 @@ std::optional<std::string> ResolvePath(const std::string& root, const std::strin
   const std::string prefix = RootPrefix(root);
   std::deque<std::string> todo;
   auto pushFront = [&todo](const std::string& p) {
-    std::vector<std::string> parts;
-    std::size_t pos = 0;
-    while (pos <= p.size()) {
-      auto end = p.find('/', pos);
-      if (end == std::string::npos)
-        end = p.size();
-      if (end > pos)
-        parts.push_back(p.substr(pos, end - pos));
-      pos = end + 1;
-    }
+    const auto parts = SplitNonEmpty(p, '/');
     todo.insert(todo.begin(), parts.begin(), parts.end());
   };
   pushFront(path);
