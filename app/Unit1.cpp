@@ -15,6 +15,7 @@
 #include "windowframe.h"
 #include "windowtext.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -328,10 +329,22 @@ void Trvform::FollowPorts() {
     }
     names.insert(at, chosen);
   }
-  if (names != ToQtList(PortItems())) {
-    Comport_up->clear();
-    Comport_up->addItems(names);
-    Comport_up->setCurrentIndex(chosen.isEmpty() ? -1 : Comport_up->findText(chosen, Qt::MatchFixedString));
+  // Item by item, so that the choice and an open drop-down stay as they are.
+  for (int i = Comport_up->count() - 1; i >= 0; --i) {
+    if (!names.contains(Comport_up->itemText(i))) {
+      Comport_up->removeItem(i);
+    }
+  }
+  for (int i = 0; i < names.size(); ++i) {
+    if (i >= Comport_up->count() || Comport_up->itemText(i) != names[i]) {
+      Comport_up->insertItem(i, names[i]);
+    }
+  }
+  if (chosen.isEmpty()) {
+    Comport_up->setCurrentIndex(-1); // a first item inserted into an empty list would be chosen
+  }
+  if (Comport_up->view()->isVisible()) {
+    Comport_up->showPopup(); // an open drop-down takes the new size of the list
   }
   if (memo != Memo1->toPlainText()) {
     Memo1->setPlainText(memo);
