@@ -89,8 +89,12 @@ private:
     windowClass.hInstance = instance;
     windowClass.lpszClassName = kWindowClass;
     RegisterClassW(&windowClass); // fails harmlessly when a second watcher registered it already
-    // A top-level window that is never shown: message-only windows miss the broadcasts.
+    // A top-level window that is never shown: message-only windows miss the broadcasts. Without
+    // a desktop (a service, Wine without a display) a message-only window still hears what
+    // RegisterDeviceNotification sends it.
     window_ = CreateWindowExW(0, kWindowClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, this);
+    if (window_ == nullptr)
+      window_ = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, this);
     if (window_ == nullptr) {
       created.set_value(false);
       return;
