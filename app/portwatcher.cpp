@@ -2,6 +2,7 @@
 
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 
 namespace rv58 {

@@ -28,7 +28,6 @@ public:
 
   // Whether device events are followed; when not, PortsChanged never comes.
   bool Active() const { return source_ != nullptr; }
-  const TPortEventSource* Source() const { return source_.get(); }
 
 signals:
   // The set of ports may have changed (TPortChangeDebounce decides when this comes).

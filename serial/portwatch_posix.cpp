@@ -5,10 +5,12 @@
 // tell), inotify on /dev; for a folder that stands for a system, inotify on its dev and tty class.
 #include "portwatch.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <utility>
 #include <vector>
