@@ -15,6 +15,7 @@
 #include "windowframe.h"
 #include "windowtext.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -273,6 +274,7 @@ void Trvform::AfterShow() {
   }
   QGuiApplication::setOverrideCursor(Qt::WaitCursor);
   RefreshPorts();
+  StartPortWatcher();
   if (env_.arguments.size() <= 1) {
     loadfile(prefs_->FileName());
   } else {
@@ -299,6 +301,60 @@ void Trvform::RefreshPorts() {
   Comport_up->addItems(ToQtList(ListPortNames(false)));
   Memo1->setPlainText(ToQtList(ListPortNames(true)).join(QLatin1Char('\n')));
   Comport_up->setCurrentIndex(Comport_up->count() - 1);
+}
+
+void Trvform::StartPortWatcher() {
+  TPortEventsFactory factory = env_.portEvents;
+  if (!factory && !env_.listPorts) {
+    factory = [](TPortChanged changed) { return WatchPorts(ThisPortSystem(), std::move(changed)); };
+  }
+  portWatcher_ = new TPortWatcher(factory, this);
+  connect(portWatcher_, &TPortWatcher::PortsChanged, this, &Trvform::FollowPorts);
+}
+
+// The lists follow the ports without a click, through the same listing as the refresh link, but
+// unlike the link they keep the user's choice: the chosen port stays chosen while it exists, and
+// when it goes its name stays (an upload then says the port cannot be opened rather than going
+// elsewhere); a port that appears is not chosen by itself. Lists that did not change are left
+// alone, so an open drop-down is not disturbed.
+void Trvform::FollowPorts() {
+  const QString chosen = Comport_up->currentText();
+  QStringList names = ToQtList(ListPortNames(false));
+  const QString memo = ToQtList(ListPortNames(true)).join(QLatin1Char('\n'));
+  if (!chosen.isEmpty() && !names.contains(chosen, Qt::CaseInsensitive)) {
+    const int number = PortNumber(ToCp1250(chosen)).value_or(kMaxPortNumber + 1);
+    qsizetype at = 0;
+    while (at < names.size() && PortNumber(ToCp1250(names[at])).value_or(0) < number) {
+      ++at;
+    }
+    names.insert(at, chosen);
+  }
+  // Item by item, so that the choice and an open drop-down stay as they are.
+  for (int i = Comport_up->count() - 1; i >= 0; --i) {
+    if (!names.contains(Comport_up->itemText(i))) {
+      Comport_up->removeItem(i);
+    }
+  }
+  for (int i = 0; i < names.size(); ++i) {
+    if (i >= Comport_up->count() || Comport_up->itemText(i) != names[i]) {
+      Comport_up->insertItem(i, names[i]);
+    }
+  }
+  if (chosen.isEmpty()) {
+    Comport_up->setCurrentIndex(-1); // a first item inserted into an empty list would be chosen
+  }
+  if (Comport_up->view()->isVisible()) {
+    Comport_up->showPopup(); // an open drop-down takes the new size of the list
+  }
+  if (memo != Memo1->toPlainText()) {
+    Memo1->setPlainText(memo);
+  }
+  for (TPortDetailsWindow* details : findChildren<TPortDetailsWindow*>()) {
+    if (details->isVisible()) {
+      details->Refresh();
+    }
+  }
+  emit PortsChanged();
 }
 
 std::vector<std::string> Trvform::PortItems() const {

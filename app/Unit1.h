@@ -4,6 +4,7 @@
 #include "MD_Label.h"
 #include "displaysettings.h"
 #include "inifile.h"
+#include "portwatcher.h"
 #include "titlebar.h"
 #include "windowdialogs.h"
 
@@ -51,6 +52,9 @@ struct TrvformEnvironment {
   std::function<void(QWidget* parent)> showPortDetails;
   std::function<void()> associateFileType;
   std::function<void(const QUrl& url)> openUrl;
+  // Follows the device events that may change the ports; empty: the machine's when the ports
+  // listed are the machine's (no listPorts), none otherwise. A factory that returns nothing: none.
+  TPortEventsFactory portEvents;
 };
 
 // The main window `rvform`: borderless frame, navigation tree and the twelve pages that hold the
@@ -165,11 +169,16 @@ public slots:
   void OpenScaleMonitor();
   // How this window opens serial devices (the scale monitor opens its port the same way).
   TDeviceOpener DeviceOpener() const { return env_.deviceOpener ? env_.deviceOpener : OpenComDevice; }
+  // Whether the window follows the device events (from the deferred start-up on); when it does,
+  // PortsChanged comes after the port lists followed a change.
+  bool FollowsPorts() const { return portWatcher_ != nullptr && portWatcher_->Active(); }
 
 signals:
   // Around each transmission, so that the scale monitor gives the port up and takes it back.
   void TransmissionStarting();
   void TransmissionEnded();
+  // The set of ports may have changed, and the port lists show it.
+  void PortsChanged();
 
 public:
   // Background of a navigation tree item as it is drawn.
@@ -230,6 +239,8 @@ private:
   void FormDestroy();
   void AfterShow();
   void RefreshPorts();
+  void StartPortWatcher();
+  void FollowPorts();
   void FillCharacterLists();
   bool htKeyPress(QKeyEvent* event);
 
@@ -248,6 +259,7 @@ private:
   bool sending_ = false;     // inside SendToDisplay
   bool dtrPulse_ = false;    // the command runs with the DTR pulse, as with Alt held
   bool associating_ = false; // the file association runs
+  TPortWatcher* portWatcher_ = nullptr;
 
   static std::unique_ptr<TComPort> CreateComPort(const TrvformEnvironment& environment);
 

@@ -218,6 +218,10 @@ TScaleMonitor::TScaleMonitor(Trvform* form) : QWidget(form, Qt::Window), form_(f
   for (QCheckBox* box : {form->nm, form->au})
     connect(box, &QCheckBox::toggled, this, &TScaleMonitor::SettingsChanged);
   connect(form->ht, &QLineEdit::textChanged, this, &TScaleMonitor::SettingsChanged);
+  connect(form, &Trvform::PortsChanged, this, [this] {
+    if (!uploading_ && !search_ && isVisible())
+      CheckPort();
+  });
   connect(form, &Trvform::TransmissionStarting, this, [this] {
     uploading_ = true;
     if (search_)
@@ -333,12 +337,19 @@ void TScaleMonitor::OpenPort() {
   port_->Open();
   if (!port_->Active()) {
     port_.reset();
-    SetStatus(QString::fromUtf8(kPortWarning) +
-                  QStringLiteral(" (%1: foglalt, hiányzik vagy nincs jog; újrapróbálás másodpercenként)")
-                      .arg(FromCp1250(settings_.Comport_up())),
-              true);
+    // A device that is missing is opened when the port watcher sees it come; one that is there
+    // (busy, or not ours to open) is tried again each second, since nothing announces its release.
+    missing_ = !QFileInfo::exists(QString::fromStdString(PortDevicePath(settings_.Comport_up())));
+    SetStatus(
+        QString::fromUtf8(kPortWarning) +
+            (missing_ && form_->FollowsPorts()
+                 ? QStringLiteral(" (%1: hiányzik; megnyitás, amint megjelenik)")
+                 : QStringLiteral(" (%1: foglalt, hiányzik vagy nincs jog; újrapróbálás másodpercenként)"))
+                .arg(FromCp1250(settings_.Comport_up())),
+        true);
     return;
   }
+  missing_ = false;
   splitter_.Clear();
   // Looked up once: the lookup lists the system's ports, too much for the check each second.
   portPath_ = QString::fromStdString(PortDevicePath(port_->Port));
@@ -386,21 +397,25 @@ void TScaleMonitor::Tick() {
     return;
   }
   ++ticks_;
-  if (!uploading_ && ticks_ % kReopenTicks == 0) {
-    if (port_) {
-      // A device that went away (a USB adapter pulled out) is closed, and reopened when it is back.
-      if (!QFileInfo::exists(portPath_)) {
-        ClosePort();
-        SetStatus(QStringLiteral("A soros port eltűnt (%1); újranyitás, ha visszatér.").arg(portPath_), true);
-      }
-    } else {
-      const QString warning = status_->text();
-      OpenPort();
-      if (!PortOpen() && warning.contains(QStringLiteral("eltűnt")))
-        SetStatus(warning, true);
-    }
-  }
+  if (!uploading_ && ticks_ % kReopenTicks == 0 && (port_ || !missing_ || !form_->FollowsPorts()))
+    CheckPort();
   Refresh();
+}
+
+void TScaleMonitor::CheckPort() {
+  if (port_) {
+    // A device that went away (a USB adapter pulled out) is closed, and reopened when it is back.
+    if (!QFileInfo::exists(portPath_)) {
+      ClosePort();
+      missing_ = true;
+      SetStatus(QStringLiteral("A soros port eltűnt (%1); újranyitás, ha visszatér.").arg(portPath_), true);
+    }
+  } else {
+    const QString warning = status_->text();
+    OpenPort();
+    if (!PortOpen() && warning.contains(QStringLiteral("eltűnt")))
+      SetStatus(warning, true);
+  }
 }
 
 void TScaleMonitor::Refresh() {

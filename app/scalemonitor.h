@@ -84,6 +84,7 @@ private:
   void ClosePort();
   void Received(const std::string& data);
   void Tick();
+  void CheckPort(); // closes a port whose device went, opens a closed one
   void Refresh();
   void RefreshPreview();
   void SearchStep();
@@ -105,6 +106,7 @@ private:
   bool dirty_ = true;
   int framesSinceList_ = 0; // frames heard since the list was last laid out
   bool uploading_ = false;
+  bool missing_ = false; // the port could not be opened because its device is not there
   bool settingsPending_ = false;
   unsigned lineErrors_ = 0;
   int ticks_ = 0;

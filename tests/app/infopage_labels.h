@@ -56,6 +56,15 @@ inline std::unique_ptr<Trvform> StartOnInfoPage(WindowBench& bench) {
   return form;
 }
 
+// The items of a drop-down list, in order.
+inline QStringList Items(const QComboBox* box) {
+  QStringList items;
+  for (int i = 0; i < box->count(); ++i) {
+    items << box->itemText(i);
+  }
+  return items;
+}
+
 inline void ClickAt(QWidget* label, QPoint point) {
   QTest::mouseClick(label, Qt::LeftButton, {}, point);
 }

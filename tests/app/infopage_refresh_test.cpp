@@ -41,14 +41,6 @@ protected:
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr); // the normal cursor again
   }
 
-  static QStringList Items(const QComboBox* box) {
-    QStringList items;
-    for (int i = 0; i < box->count(); ++i) {
-      items << box->itemText(i);
-    }
-    return items;
-  }
-
   void Unplug(const std::string& ttyName) {
     std::filesystem::remove(std::filesystem::path(fake.Root()) / "sys/class/tty" / ttyName);
   }

@@ -15,6 +15,8 @@
 #include <QTextBlock>
 #include <QTimer>
 
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 namespace rv58::test {
@@ -106,6 +108,54 @@ TEST_F(MonitorWindow, SearchFindsTheFramesAndAtvetelFillsThePages) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return monitor_->PreviewText() == "1.23"; }, 5000))
       << monitor_->PreviewText();
 }
+
+// A port whose device is not there yet (an adapter not plugged in): with the port watcher the
+// monitor opens it when the device event comes and does not retry meanwhile; without the watcher
+// its once-a-second retry finds it.
+class MonitorMissingPort : public ::testing::TestWithParam<bool> {};
+
+TEST_P(MonitorMissingPort, OpensThePortWhenItsDeviceAppears) {
+  const bool followed = GetParam();
+  TPtyDisplay scale;
+  WindowBench bench;
+  FakePortEvents events;
+  const std::string device = bench.Path("scale"); // a link to the pty, made when it "appears"
+  bench.ports = {"COM1", "COM7"};
+  bench.WriteFile("rv58led.ini", "[Ports]\r\nCOM7=" + device + "\r\n");
+  bench.deviceOpener = [](const std::string& path, std::string& error) {
+    std::error_code failed;
+    const std::string real = std::filesystem::canonical(path, failed).string();
+    if (failed || real.rfind("/dev/pts/", 0) != 0) {
+      error = "not a pseudo-terminal";
+      return TComDevicePtr();
+    }
+    return OpenComDevice(real, error);
+  };
+  if (followed)
+    bench.portEvents = events.Factory();
+  auto form = bench.Start();
+  QTest::mouseClick(form->alapbutton, Qt::LeftButton);
+  form->Comport_up->setCurrentIndex(form->Comport_up->findText("COM7"));
+  form->ScaleMonitorAction->trigger();
+  auto* monitor = qobject_cast<TScaleMonitor*>(form->ScaleMonitor);
+  ASSERT_NE(monitor, nullptr);
+  QTest::qWait(200);
+  ASSERT_FALSE(monitor->PortOpen());
+
+  std::filesystem::create_symlink(scale.SlavePath(), device);
+  if (followed) {
+    QTest::qWait(1300); // a retry each second would have opened it by now
+    EXPECT_FALSE(monitor->PortOpen()) << "retried although the watcher follows the devices";
+    events.Fire();
+  }
+  ASSERT_TRUE(QTest::qWaitFor([&] { return monitor->PortOpen(); }, 3000))
+      << monitor->StatusText().toStdString();
+  scale.Send("ST,GS,+0001.23kg\r\n");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return monitor->Frames().size() == 1; }, 3000));
+}
+
+INSTANTIATE_TEST_SUITE_P(Watcher, MonitorMissingPort, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Followed" : "Retried"; });
 
 // The list keeps the lines it already shows and adds or drops only the others: whatever the step,
 // it must show exactly the frames given, each with its marks.

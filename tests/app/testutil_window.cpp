@@ -83,6 +83,7 @@ std::unique_ptr<Trvform> WindowBench::Create(const QStringList& args) {
     }
     return OpenComDevice(path, error);
   };
+  env.portEvents = portEvents;
   env.showPortDetails = [this](QWidget*) { shellActions.push_back("port details"); };
   env.associateFileType = [this] {
     if (associate) {
@@ -100,6 +101,20 @@ std::unique_ptr<Trvform> WindowBench::Start(const QStringList& args) {
   Settle();
   EXPECT_TRUE(form->DeferredStartupDone());
   return form;
+}
+
+TPortEventsFactory FakePortEvents::Factory() {
+  struct TFakeSource : TPortEventSource {
+    std::string Method() const override { return "fake"; }
+  };
+  return [this](TPortChanged changed) {
+    changed_ = std::move(changed);
+    return std::make_unique<TFakeSource>();
+  };
+}
+
+void FakePortEvents::Fire() const {
+  changed_();
 }
 
 void Settle() {

@@ -64,8 +64,21 @@ public:
   // Opens the window's serial devices; empty: pseudo-terminals only, so that no test ever opens
   // a real port (COM1 is the machine's console here).
   TDeviceOpener deviceOpener;
+  // The device events the window follows; empty: none (the ports above are not the machine's).
+  TPortEventsFactory portEvents;
   std::shared_ptr<ScriptedDialogs> dialogs = std::make_shared<ScriptedDialogs>();
   QTemporaryDir dir;
+};
+
+// A device event source that the test fires by hand, from any thread.
+class FakePortEvents {
+public:
+  TPortEventsFactory Factory();
+  void Fire() const;
+  bool Started() const { return static_cast<bool>(changed_); }
+
+private:
+  TPortChanged changed_;
 };
 
 // Runs posted events until `done` or the time is up.
