@@ -195,8 +195,7 @@ bool IsProcFolder(int fd) {
 struct TTarget {
   TFd folder;
   std::string name;
-  std::optional<struct stat> file;     // what the walk found there; nothing for a missing name
-  std::optional<struct stat> expected; // the file a /proc link named: the name must still be it
+  std::optional<struct stat> file; // what the walk found there; nothing for a missing name
 };
 
 bool FindTarget(const std::string& path, TTarget& out) {
@@ -225,11 +224,10 @@ bool FindTarget(const std::string& path, TTarget& out) {
     if (next.Get() < 0) {
       if (errno != ENOENT || !last)
         return false; // a missing folder, or no right to look
-      out.folder = TFd(::dup(folder.Get()));
+      out.folder = std::move(folder);
       out.name = part;
       out.file.reset();
-      out.expected = expected;
-      return out.folder.Get() >= 0 && !expected;
+      return !expected;
     }
     if (::fstat(next.Get(), &st) != 0)
       return false;
@@ -280,11 +278,10 @@ bool FindTarget(const std::string& path, TTarget& out) {
       return false; // a file where a folder should be; a FIFO or a device
     if (expected && !SameFile(st, *expected))
       return false;
-    out.folder = TFd(::dup(folder.Get()));
+    out.folder = std::move(folder);
     out.name = part;
     out.file = st;
-    out.expected = expected;
-    return out.folder.Get() >= 0;
+    return true;
   }
   return false;
 }
@@ -383,7 +380,7 @@ TempResult PutInPlace(int folder, const std::string& temp, const std::string& na
   }
   const int error = errno;
   (void)::unlinkat(folder, temp.c_str(), 0);
-  if (error == EEXIST)
+  if (error == EEXIST || error == ENOENT) // created meanwhile; our name taken for a leftover
     return TempResult::Raced;
   // Another user's file in a sticky folder may be written but not replaced.
   return error == EPERM || error == EACCES ? TempResult::NoTempFile : TempResult::Failed;

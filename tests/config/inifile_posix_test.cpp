@@ -14,7 +14,6 @@
 #include <sys/xattr.h>
 #include <thread>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 
@@ -135,27 +134,6 @@ TEST(IniWrite, AFolderSwappedForALinkDuringWritesDoesNotRedirectThem) {
   stop = true;
   swapper.join();
   EXPECT_FALSE(std::filesystem::exists(dir.File("victim/f.ini")));
-}
-
-TEST(IniWrite, ConcurrentWritersTakeTurnsAndLoseNoKey) {
-  TempDir dir;
-  const std::string file = dir.File("f.ini"); // missing at first: the creators race too
-  constexpr int kWriters = 6;
-  constexpr int kRounds = 40;
-  std::atomic<int> failed{0};
-  std::vector<std::thread> writers;
-  for (int w = 0; w < kWriters; ++w)
-    writers.emplace_back([&, w] {
-      for (int i = 0; i < kRounds; ++i)
-        if (!TIniFile(file).WriteString("s", "k" + std::to_string(w), std::to_string(i)))
-          ++failed;
-    });
-  for (auto& t : writers)
-    t.join();
-  EXPECT_EQ(failed, 0);
-  for (int w = 0; w < kWriters; ++w)
-    EXPECT_EQ(TIniFile(file).ReadString("s", "k" + std::to_string(w), ""), std::to_string(kRounds - 1)) << w;
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
 }
 
 TEST(IniWrite, KeepsOwnerAccessListAttributesAndHardLinks) {

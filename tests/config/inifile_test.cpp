@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -275,6 +277,27 @@ TEST(IniWrite, RemovesOnlyTemporaryFilesOfOurOwnThatAKilledWriterLeft) {
   ASSERT_TRUE(TIniFile(dir.File("f.ini")).WriteString("s", "k", "2"));
   for (const auto& [name, kept] : names)
     EXPECT_EQ(std::filesystem::exists(dir.File(name)), kept) << name;
+}
+
+TEST(IniWrite, ConcurrentWritersTakeTurnsAndLoseNoKey) {
+  TempDir dir;
+  const std::string file = dir.File("f.ini"); // missing at first: the creators race too
+  constexpr int kWriters = 6;
+  constexpr int kRounds = 25;
+  std::atomic<int> failed{0};
+  std::vector<std::thread> writers;
+  for (int w = 0; w < kWriters; ++w)
+    writers.emplace_back([&, w] {
+      for (int i = 0; i < kRounds; ++i)
+        if (!TIniFile(file).WriteString("s", "k" + std::to_string(w), std::to_string(i)))
+          ++failed;
+    });
+  for (auto& t : writers)
+    t.join();
+  EXPECT_EQ(failed, 0);
+  for (int w = 0; w < kWriters; ++w)
+    EXPECT_EQ(TIniFile(file).ReadString("s", "k" + std::to_string(w), ""), std::to_string(kRounds - 1)) << w;
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
 }
 
 TEST(IniWrite, ReadOnlyFileIsAFailedWriteAndStaysIntact) {
