@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -534,25 +533,7 @@ ReadStatus ReadWholeFile(const std::string& path, std::string& content) {
     return ReadStatus::Failed;
   if (!S_ISREG(st.st_mode))
     return ReadStatus::NotAFile;
-  // One byte more than the size, so that the end shows without growing the buffer.
-  content.resize(static_cast<std::size_t>(st.st_size) + 1);
-  std::size_t got = 0;
-  for (;;) {
-    if (got == content.size())
-      content.resize(content.size() * 2); // the file has grown since fstat
-    const ssize_t n = ::read(fd.Get(), content.data() + got, content.size() - got);
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
-      content.clear();
-      return ReadStatus::Failed;
-    }
-    if (n == 0)
-      break;
-    got += static_cast<std::size_t>(n);
-  }
-  content.resize(got);
-  return ReadStatus::Ok;
+  return ReadAll(fd.Get(), content) ? ReadStatus::Ok : ReadStatus::Failed;
 }
 
 Info Inspect(const std::string& path) {

@@ -162,6 +162,30 @@ TempResult ReplaceThroughTempFile(const std::wstring& target, bool exists, std::
   return TempResult::Failed;
 }
 
+bool ReadAll(HANDLE h, std::string& content) {
+  LARGE_INTEGER size{};
+  if (!::GetFileSizeEx(h, &size))
+    return false;
+  // One byte more than the size, so that the end shows without growing the buffer.
+  content.resize(static_cast<std::size_t>(size.QuadPart) + 1);
+  std::size_t got = 0;
+  for (;;) {
+    if (got == content.size())
+      content.resize(content.size() * 2); // the file has grown since
+    DWORD n = 0;
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(content.size() - got, 1u << 30));
+    if (!::ReadFile(h, content.data() + got, chunk, &n, nullptr)) {
+      content.clear();
+      return false;
+    }
+    if (n == 0)
+      break;
+    got += n;
+  }
+  content.resize(got);
+  return true;
+}
+
 bool CanOpenForWriting(const std::wstring& path) {
   THandle h(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -191,27 +215,7 @@ ReadStatus ReadWholeFile(const std::string& path, std::string& content) {
     return ReadStatus::Failed;
   if (::GetFileType(h.Get()) != FILE_TYPE_DISK)
     return ReadStatus::NotAFile;
-  LARGE_INTEGER size{};
-  if (!::GetFileSizeEx(h.Get(), &size))
-    return ReadStatus::Failed;
-  // One byte more than the size, so that the end shows without growing the buffer.
-  content.resize(static_cast<std::size_t>(size.QuadPart) + 1);
-  std::size_t got = 0;
-  for (;;) {
-    if (got == content.size())
-      content.resize(content.size() * 2); // the file has grown since
-    DWORD n = 0;
-    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(content.size() - got, 1u << 30));
-    if (!::ReadFile(h.Get(), content.data() + got, chunk, &n, nullptr)) {
-      content.clear();
-      return ReadStatus::Failed;
-    }
-    if (n == 0)
-      break;
-    got += n;
-  }
-  content.resize(got);
-  return ReadStatus::Ok;
+  return ReadAll(h.Get(), content) ? ReadStatus::Ok : ReadStatus::Failed;
 }
 
 Info Inspect(const std::string& path) {
@@ -381,29 +385,6 @@ bool SameFile(HANDLE a, const std::wstring& path) {
   return b.Valid() && ::GetFileInformationByHandle(a, &x) && ::GetFileInformationByHandle(b.Get(), &y) &&
          x.dwVolumeSerialNumber == y.dwVolumeSerialNumber && x.nFileIndexHigh == y.nFileIndexHigh &&
          x.nFileIndexLow == y.nFileIndexLow;
-}
-
-bool ReadAll(HANDLE h, std::string& content) {
-  LARGE_INTEGER size{};
-  if (!::GetFileSizeEx(h, &size))
-    return false;
-  content.resize(static_cast<std::size_t>(size.QuadPart) + 1);
-  std::size_t got = 0;
-  for (;;) {
-    if (got == content.size())
-      content.resize(content.size() * 2); // the file has grown since
-    DWORD n = 0;
-    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(content.size() - got, 1u << 30));
-    if (!::ReadFile(h, content.data() + got, chunk, &n, nullptr)) {
-      content.clear();
-      return false;
-    }
-    if (n == 0)
-      break;
-    got += n;
-  }
-  content.resize(got);
-  return true;
 }
 
 enum class EditResult { Done, Failed, Again };
