@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -42,29 +43,45 @@ bool CreateFolders(const std::string& folder);
 // the freedesktop base-directory rules ask of the user's data and config folders.
 bool CreateUserFolders(const std::string& folder);
 
-// Replaces the file's content so that a reader, and a process killed at any moment, sees the old
-// or the new content whole: the new content is written to an unnamed file in the same folder and
-// put in place when complete; the file keeps its permissions (and, for an administrator, its
-// owner). A missing file is created with the ordinary permissions. When the folder takes no new
-// file but the file may be written, the file is written in place (WriteInPlace). Leftover
-// temporary files of this file's name from an interrupted older writer are removed.
-//
-// Symbolic links are followed, except where the system's own rule for shared folders forbids it:
-// in a folder that everyone may write and whose entries only their owners may remove (/tmp), a
-// link is followed only when it belongs to the caller or to the folder's owner.
-//
-// False when the file could not be written (missing folder, no permission, not a regular file,
-// a forbidden link, disk full); the file is then unchanged.
-//
-// `filler` is text that may be added at the end of the content without changing its meaning
-// (blanks after the last line of a text file); an in-place write uses it not to shorten a file.
-bool ReplaceFile(const std::string& path, std::string_view content, std::string_view filler = {});
+// The new content of a file edited by EditFile, and text that may be added at its end without
+// changing its meaning (blanks after the last line of a text file), which an in-place write uses
+// not to shorten the file.
+struct NewContent {
+  std::string content;
+  std::string filler;
+};
 
-// Writes an existing file in place, in one step that a killed process cannot interrupt, when the
-// old and new content fit in one page of memory; a shorter content is padded with `filler` to the
-// old length. Refuses (false, file unchanged) what cannot be written so: a larger file, a shorter
-// content without a filler. A power failure during the write can still tear the file.
-bool WriteInPlace(const std::string& path, std::string_view content, std::string_view filler = {});
+// Makes the new content from the file's present content (nullptr: no file there yet); nothing
+// leaves the file as it is.
+using Editor = std::function<std::optional<NewContent>(const std::string* old)>;
+
+// Reads the file and replaces its content with what `edit` makes of it. Writers of one file take
+// turns: each reads the file anew when its turn comes, so no writer's edit is lost. A reader,
+// and a process killed at any moment, sees the old or the new content whole: the new content is
+// written to a file of its own in the same folder and put in place when complete. The file
+// keeps its permissions, access list and other extended attributes, and, where the caller may
+// give them, its owner and group; a missing file is created with the ordinary permissions. A file
+// that has more than one name, or whose folder takes no new file, is written in place (within
+// one page, see InPlaceContent). Temporary files that an interrupted writer of this program left
+// are removed; no other file is.
+//
+// The path names the file the system names for it, found once: folders swapped for links
+// afterwards do not redirect the write. Symbolic links are followed, except where the system's
+// own rule for shared folders forbids it: in a folder that everyone may write and whose entries
+// only their owners may remove (/tmp), a link is followed only when it belongs to the caller or
+// to the folder's owner.
+//
+// False when the file could not be written (missing folder, a path the system resolves to no
+// file, no permission, not a regular file, a deleted file, a forbidden link, disk full); the file
+// is then unchanged. An edit that changes nothing is true where a write would succeed.
+bool EditFile(const std::string& path, const Editor& edit);
+
+// EditFile with content that does not depend on the old.
+inline bool ReplaceFile(const std::string& path, std::string_view content, std::string_view filler = {}) {
+  return EditFile(path, [&](const std::string*) {
+    return std::optional<NewContent>(NewContent{std::string(content), std::string(filler)});
+  });
+}
 
 // What an in-place write puts at the file's start, on every platform: the content, filled up with
 // `filler` to the old length (shortening would take a second step, a truncation), or nothing when

@@ -1,6 +1,7 @@
 // Windows back-end of the file operations: wide (UTF-16) calls with UTF-8 paths inside, a
 // replace through a complete temporary file (ReplaceFileW keeps the old file's attributes and
-// security), the executable from GetModuleFileNameW, %APPDATA% as the configuration folder.
+// security) in the writer's turn on a named mutex, the executable from GetModuleFileNameW,
+// %APPDATA% as the configuration folder.
 #include "fileio.h"
 #include "widetext_win.h"
 
@@ -12,7 +13,10 @@
 #undef ReplaceFile
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <cwctype>
 #include <iterator>
 #include <random>
 
@@ -66,34 +70,39 @@ std::wstring BaseOf(const std::wstring& path) {
   return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
-// ".NAME.XXXXXX", as the other platforms name the temporary files of NAME.
-constexpr std::size_t kTempSuffixLength = 6;
+// Our temporary files of NAME are ".NAME.rv58-XXXXXX.tmp", as on the other platforms: a name no
+// other program gives, so the cleanup never takes a user's backup or another program's file.
+constexpr std::wstring_view kTempInfix = L".rv58-";
+constexpr std::wstring_view kTempSuffix = L".tmp";
+constexpr std::size_t kTempRandomLength = 6;
+constexpr std::wstring_view kTempLetters = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 
 std::wstring TempName(const std::wstring& folder, const std::wstring& base) {
-  static constexpr wchar_t kChars[] = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
   thread_local std::mt19937 random{std::random_device{}()};
-  std::uniform_int_distribution<std::size_t> pick(0, std::size(kChars) - 2);
-  std::wstring name = folder + L"\\." + base + L".";
-  for (std::size_t i = 0; i < kTempSuffixLength; ++i)
-    name.push_back(kChars[pick(random)]);
-  return name;
+  std::uniform_int_distribution<std::size_t> pick(0, kTempLetters.size() - 1);
+  std::wstring name = folder + L"\\." + base + std::wstring(kTempInfix);
+  for (std::size_t i = 0; i < kTempRandomLength; ++i)
+    name.push_back(kTempLetters[pick(random)]);
+  return name + std::wstring(kTempSuffix);
 }
 
 // A writer killed between writing its temporary file and putting it in place left it behind.
+// Only files of our own name go; a living writer holds its file open without sharing it, so
+// the system refuses to delete that one.
 void RemoveStaleTemps(const std::wstring& folder, const std::wstring& base) {
+  const std::wstring head = L"." + base + std::wstring(kTempInfix);
   WIN32_FIND_DATAW found{};
-  const HANDLE find = ::FindFirstFileW((folder + L"\\." + base + L".*").c_str(), &found);
+  const HANDLE find = ::FindFirstFileW((folder + L"\\" + head + L"*").c_str(), &found);
   if (find == INVALID_HANDLE_VALUE)
     return;
   do {
-    const std::wstring name = found.cFileName;
-    if (name.size() != base.size() + 2 + kTempSuffixLength ||
-        (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    const std::wstring_view name = found.cFileName;
+    if (name.size() != head.size() + kTempRandomLength + kTempSuffix.size() ||
+        (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !name.ends_with(kTempSuffix) ||
+        name.substr(head.size(), kTempRandomLength).find_first_not_of(kTempLetters) !=
+            std::wstring_view::npos)
       continue;
-    if (name.find_first_not_of(L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789",
-                               base.size() + 2) != std::wstring::npos)
-      continue;
-    (void)::DeleteFileW((folder + L"\\" + name).c_str());
+    (void)::DeleteFileW((folder + L"\\" + std::wstring(name)).c_str());
   } while (::FindNextFileW(find, &found));
   ::FindClose(find);
 }
@@ -110,11 +119,14 @@ bool WriteAll(HANDLE h, std::string_view data) {
   return true;
 }
 
-enum class TempResult { Done, Failed, NoTempFile };
+enum class TempResult { Done, Failed, NoTempFile, Raced };
 
 TempResult ReplaceThroughTempFile(const std::wstring& target, bool exists, std::string_view content) {
   const std::wstring folder = FolderOf(target);
   const std::wstring base = BaseOf(target);
+  // In the writer's turn: no other writer of this file has a temporary file that could be
+  // unheld for a moment (between its close and its replace).
+  RemoveStaleTemps(folder, base);
   for (int attempt = 0; attempt < 8; ++attempt) {
     const std::wstring temp = TempName(folder, base);
     THandle h(
@@ -128,21 +140,50 @@ TempResult ReplaceThroughTempFile(const std::wstring& target, bool exists, std::
     }
     bool ok = WriteAll(h.Get(), content) && ::FlushFileBuffers(h.Get());
     ok = h.Close() && ok;
-    if (ok) {
+    DWORD error = ERROR_SUCCESS;
+    if (ok && exists) {
       // ReplaceFileW gives the new file the old one's attributes and security; a file system
       // without it still takes the rename over the old name.
-      ok = (exists && ::ReplaceFileW(target.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
-                                     nullptr, nullptr)) ||
+      ok = ::ReplaceFileW(target.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                          nullptr) ||
            ::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    } else if (ok) {
+      // A missing file is created only if no other writer created it meanwhile.
+      ok = ::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+      error = ok ? ERROR_SUCCESS : ::GetLastError();
     }
     if (!ok) {
       (void)::DeleteFileW(temp.c_str());
-      return TempResult::Failed;
+      return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? TempResult::Raced
+                                                                         : TempResult::Failed;
     }
-    RemoveStaleTemps(folder, base);
     return TempResult::Done;
   }
   return TempResult::Failed;
+}
+
+bool ReadAll(HANDLE h, std::string& content) {
+  LARGE_INTEGER size{};
+  if (!::GetFileSizeEx(h, &size))
+    return false;
+  // One byte more than the size, so that the end shows without growing the buffer.
+  content.resize(static_cast<std::size_t>(size.QuadPart) + 1);
+  std::size_t got = 0;
+  for (;;) {
+    if (got == content.size())
+      content.resize(content.size() * 2); // the file has grown since
+    DWORD n = 0;
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(content.size() - got, 1u << 30));
+    if (!::ReadFile(h, content.data() + got, chunk, &n, nullptr)) {
+      content.clear();
+      return false;
+    }
+    if (n == 0)
+      break;
+    got += n;
+  }
+  content.resize(got);
+  return true;
 }
 
 bool CanOpenForWriting(const std::wstring& path) {
@@ -174,27 +215,7 @@ ReadStatus ReadWholeFile(const std::string& path, std::string& content) {
     return ReadStatus::Failed;
   if (::GetFileType(h.Get()) != FILE_TYPE_DISK)
     return ReadStatus::NotAFile;
-  LARGE_INTEGER size{};
-  if (!::GetFileSizeEx(h.Get(), &size))
-    return ReadStatus::Failed;
-  // One byte more than the size, so that the end shows without growing the buffer.
-  content.resize(static_cast<std::size_t>(size.QuadPart) + 1);
-  std::size_t got = 0;
-  for (;;) {
-    if (got == content.size())
-      content.resize(content.size() * 2); // the file has grown since
-    DWORD n = 0;
-    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(content.size() - got, 1u << 30));
-    if (!::ReadFile(h.Get(), content.data() + got, chunk, &n, nullptr)) {
-      content.clear();
-      return ReadStatus::Failed;
-    }
-    if (n == 0)
-      break;
-    got += n;
-  }
-  content.resize(got);
-  return ReadStatus::Ok;
+  return ReadAll(h.Get(), content) ? ReadStatus::Ok : ReadStatus::Failed;
 }
 
 Info Inspect(const std::string& path) {
@@ -251,28 +272,11 @@ bool CreateUserFolders(const std::string& folder) {
   return CreateFolders(folder);
 }
 
-bool ReplaceFile(const std::string& path, std::string_view content, std::string_view filler) {
-  const std::wstring target = WideFromUtf8(path);
-  if (target.empty() || IsDeviceName(target))
-    return false;
-  const DWORD attributes = ::GetFileAttributesW(target.c_str());
-  const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
-  if (!exists && ::GetLastError() != ERROR_FILE_NOT_FOUND)
-    return false;
-  // A read-only file stays read-only.
-  if (exists &&
-      ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) || !CanOpenForWriting(target)))
-    return false;
-  const TempResult result = ReplaceThroughTempFile(target, exists, content);
-  if (result == TempResult::NoTempFile)
-    return exists && WriteInPlace(path, content, filler);
-  return result == TempResult::Done;
-}
+namespace {
 
-bool WriteInPlace(const std::string& path, std::string_view content, std::string_view filler) {
-  const std::wstring w = WideFromUtf8(path);
-  if (w.empty() || IsDeviceName(w))
-    return false;
+// Writes the file in place: one page, written by one call from the file's start, as on the other
+// platforms.
+bool WriteInPlace(const std::wstring& w, std::string_view content, std::string_view filler) {
   THandle h(::CreateFileW(w.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                           FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!h.Valid() || ::GetFileType(h.Get()) != FILE_TYPE_DISK)
@@ -280,7 +284,6 @@ bool WriteInPlace(const std::string& path, std::string_view content, std::string
   LARGE_INTEGER size{};
   if (!::GetFileSizeEx(h.Get(), &size))
     return false;
-  // One page, written by one call from the file's start, as on the other platforms.
   SYSTEM_INFO system{};
   ::GetSystemInfo(&system);
   const std::size_t page = system.dwPageSize;
@@ -303,6 +306,140 @@ bool WriteInPlace(const std::string& path, std::string_view content, std::string
     return false;
   }
   return ::FlushFileBuffers(h.Get());
+}
+
+// The path the system keeps for an open file or folder, without the "\\?\" prefix; empty when
+// it cannot say.
+std::wstring FinalPath(HANDLE h) {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = ::GetFinalPathNameByHandleW(h, path.data(), static_cast<DWORD>(path.size()), 0);
+    if (n == 0)
+      return {};
+    if (n < path.size()) {
+      path.resize(n);
+      break;
+    }
+    path.resize(n + 1);
+  }
+  if (path.starts_with(L"\\\\?\\UNC\\"))
+    return L"\\\\" + path.substr(8);
+  return path.starts_with(L"\\\\?\\") ? path.substr(4) : path;
+}
+
+// The file a path names, as the system resolves it (links followed): a write replaces that file,
+// not the link that led to it, so it lands on the file that was read.
+std::wstring RealPath(const std::wstring& path) {
+  const THandle file(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (file.Valid()) {
+    const std::wstring real = FinalPath(file.Get());
+    return real.empty() ? path : real;
+  }
+  const std::wstring folderPath = FolderOf(path);
+  const THandle folder(::CreateFileW(folderPath.c_str(), 0,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  const std::wstring real = folder.Valid() ? FinalPath(folder.Get()) : std::wstring();
+  if (real.empty())
+    return path;
+  return (IsSeparator(real.back()) ? real : real + L"\\") + BaseOf(path);
+}
+
+// Writers of one file take turns on a mutex named after the file's path: the file itself is
+// replaced by every write, so it has no lasting handle to lock. A writer that died releases it.
+class TTurn {
+public:
+  explicit TTurn(const std::wstring& path) {
+    std::uint64_t hash = 1469598103934665603ull; // FNV-1a of the upper-case path
+    for (wchar_t c : path) {
+      hash ^= static_cast<std::uint64_t>(::towupper(c));
+      hash *= 1099511628211ull;
+    }
+    wchar_t name[64];
+    ::swprintf(name, 64, L"Local\\rv58-file-%016llx", static_cast<unsigned long long>(hash));
+    mutex_ = ::CreateMutexW(nullptr, FALSE, name);
+    const DWORD waited = mutex_ != nullptr ? ::WaitForSingleObject(mutex_, 10000) : WAIT_FAILED;
+    held_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+  }
+  ~TTurn() {
+    if (held_)
+      ::ReleaseMutex(mutex_);
+    if (mutex_ != nullptr)
+      ::CloseHandle(mutex_);
+  }
+  TTurn(const TTurn&) = delete;
+  TTurn& operator=(const TTurn&) = delete;
+  bool Held() const { return held_; }
+
+private:
+  HANDLE mutex_ = nullptr;
+  bool held_ = false;
+};
+
+bool SameFile(HANDLE a, const std::wstring& path) {
+  const THandle b(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  BY_HANDLE_FILE_INFORMATION x{};
+  BY_HANDLE_FILE_INFORMATION y{};
+  return b.Valid() && ::GetFileInformationByHandle(a, &x) && ::GetFileInformationByHandle(b.Get(), &y) &&
+         x.dwVolumeSerialNumber == y.dwVolumeSerialNumber && x.nFileIndexHigh == y.nFileIndexHigh &&
+         x.nFileIndexLow == y.nFileIndexLow;
+}
+
+enum class EditResult { Done, Failed, Again };
+
+EditResult EditOnce(const std::wstring& path, const Editor& edit) {
+  const std::wstring target = RealPath(path);
+  const TTurn turn(target);
+  if (!turn.Held())
+    return EditResult::Failed;
+  THandle h(::CreateFileW(target.c_str(), GENERIC_READ,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  const DWORD openError = h.Valid() ? ERROR_SUCCESS : ::GetLastError();
+  const bool exists = h.Valid();
+  if (!exists && openError != ERROR_FILE_NOT_FOUND)
+    return EditResult::Failed; // a missing folder, a folder, no permission
+  std::string old;
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (exists && (::GetFileType(h.Get()) != FILE_TYPE_DISK || !::GetFileInformationByHandle(h.Get(), &info) ||
+                 (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !ReadAll(h.Get(), old)))
+    return EditResult::Failed;
+  const std::optional<NewContent> edited = edit(exists ? &old : nullptr);
+  // A read-only file stays read-only.
+  const bool writable =
+      !exists || (!(info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) && CanOpenForWriting(target));
+  if (!edited || !writable)
+    return writable ? EditResult::Done : EditResult::Failed;
+  // The write lands on the file that was read: another program may have put a file in its place.
+  if (exists && !SameFile(h.Get(), target))
+    return EditResult::Again;
+  h.Close();
+  // A file of several names is written in place, so every name sees the new content.
+  const TempResult result = exists && info.nNumberOfLinks > 1
+                                ? TempResult::NoTempFile
+                                : ReplaceThroughTempFile(target, exists, edited->content);
+  if (result == TempResult::NoTempFile)
+    return exists && WriteInPlace(target, edited->content, edited->filler) ? EditResult::Done
+                                                                           : EditResult::Failed;
+  return result == TempResult::Done    ? EditResult::Done
+         : result == TempResult::Raced ? EditResult::Again
+                                       : EditResult::Failed;
+}
+
+} // namespace
+
+bool EditFile(const std::string& path, const Editor& edit) {
+  const std::wstring w = WideFromUtf8(path);
+  if (w.empty() || IsDeviceName(w))
+    return false;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const EditResult result = EditOnce(w, edit);
+    if (result != EditResult::Again)
+      return result == EditResult::Done;
+  }
+  return false;
 }
 
 std::optional<Ownership> OwnershipOf(const std::string& path) {

@@ -119,32 +119,28 @@ std::u32string SpliceUnits(const std::u32string& units, std::string_view before,
 using TextEdit = std::function<std::string(const std::string&)>;
 
 // Reads the file, applies the edits in turn to its 8-bit text and writes it back in its own
-// encoding.
+// encoding, all in the writer's turn on the file.
 bool EditFile(const std::string& path, const std::vector<TextEdit>& edits) {
   if (path.empty())
     return false;
-  std::string raw;
-  const fileio::ReadStatus read = fileio::ReadWholeFile(path, raw);
-  if (read == fileio::ReadStatus::Failed || read == fileio::ReadStatus::NotAFile)
-    return false; // what cannot be read cannot be edited without losing it
-  const bool exists = read == fileio::ReadStatus::Ok;
-  const Encoding encoding = exists ? EncodingOf(raw) : Encoding::Bytes;
-  std::u32string units = encoding == Encoding::Bytes ? std::u32string() : UnitsOf(raw, encoding);
-  const std::string text = encoding == Encoding::Bytes ? raw : TextOf(units);
-  std::string edited = text;
-  for (const TextEdit& edit : edits) {
-    std::string next = edit(edited);
-    if (encoding != Encoding::Bytes)
-      units = SpliceUnits(units, edited, next);
-    edited = std::move(next);
-  }
-  if (exists && edited == text) {
-    // Nothing to change; still a failed write where a write would fail, as on Windows.
-    return fileio::Inspect(path).writable;
-  }
-  // Blanks at the end of a text change nothing for its readers.
-  const std::string_view filler = encoding == Encoding::Utf16Le ? std::string_view(" \0", 2) : " ";
-  return fileio::ReplaceFile(path, encoding == Encoding::Bytes ? edited : Encode(units, encoding), filler);
+  return fileio::EditFile(path, [&](const std::string* raw) -> std::optional<fileio::NewContent> {
+    const Encoding encoding = raw != nullptr ? EncodingOf(*raw) : Encoding::Bytes;
+    std::u32string units = encoding == Encoding::Bytes ? std::u32string() : UnitsOf(*raw, encoding);
+    const std::string text =
+        encoding == Encoding::Bytes ? (raw != nullptr ? *raw : std::string()) : TextOf(units);
+    std::string edited = text;
+    for (const TextEdit& edit : edits) {
+      std::string next = edit(edited);
+      if (encoding != Encoding::Bytes)
+        units = SpliceUnits(units, edited, next);
+      edited = std::move(next);
+    }
+    if (raw != nullptr && edited == text)
+      return std::nullopt; // nothing to change
+    // Blanks at the end of a text change nothing for its readers.
+    std::string filler = encoding == Encoding::Utf16Le ? std::string(" \0", 2) : " ";
+    return fileio::NewContent{encoding == Encoding::Bytes ? edited : Encode(units, encoding), filler};
+  });
 }
 
 bool IsMissing(const std::string& path) {

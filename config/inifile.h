@@ -69,8 +69,9 @@ private:
 // behave, because settings files travel between this program and its Windows users.
 //
 // One object per file path. It holds no cache: every read reads the file as it is now, every
-// write edits the file's text and replaces the file atomically (temporary file in the same
-// folder, flushed, renamed over the old one, permissions kept). Texts are 8-bit bytes
+// write reads and edits the file's text in its turn among the file's writers and replaces the
+// file atomically (fileio::EditFile: temporary file in the same folder, flushed, renamed over
+// the old one, permissions, owner and attributes kept). Texts are 8-bit bytes
 // (Windows-1250 in our files); a UTF-16LE file with a byte-order mark is read and written as such.
 class TIniFile {
 public:

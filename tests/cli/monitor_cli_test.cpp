@@ -66,6 +66,10 @@ TEST_F(MonitorCliTest, DetectFindsTheFrameSettingsAndSavesThemBesideTheOtherKeys
   const std::string saved = test::ReadBytes(settings);
   for (const char* line : {"nev=Pult\r\n", "le=7\r\n", "lh=3\r\n", "tm=10\r\n", "nm=1\r\n"})
     EXPECT_NE(saved.find(line), std::string::npos) << line << " in " << saved;
+  // A path the system resolves to no file is a write error and leaves the file as it was.
+  const auto bad = Run("detect --port " + line.SlavePath() + " --save " + settings.string() + "/");
+  EXPECT_EQ(bad.exitCode, 2) << bad.err;
+  EXPECT_EQ(test::ReadBytes(settings), saved);
 }
 
 TEST_F(MonitorCliTest, ExitCodes) {

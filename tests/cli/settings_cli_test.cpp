@@ -121,11 +121,16 @@ TEST(SettingsCli, DefaultsKeepTheRestOfAnExistingFile) {
 TEST(SettingsCli, DefaultsIntoAFileThatCannotBeWritten) {
   Folder dir;
   fs::create_directory(dir.File("folder"));
-  for (const char* target : {"no/such/folder/f.rv5", "folder"}) {
+  // Paths the system resolves to no file: x.rv5 beside them keeps every byte.
+  const std::string kept = "[RV5]\r\nbd=1\r\n[Other]\r\na=b\r\n";
+  rv58::test::WriteBytes(dir.File("x.rv5"), kept);
+  for (const char* target :
+       {"no/such/folder/f.rv5", "folder", "nonexist/../x.rv5", "x.rv5/../x.rv5", "x.rv5/"}) {
     const CtlResult r = Ctl(dir, {"defaults", target});
     EXPECT_EQ(r.code, 2) << target;
     EXPECT_NE(r.err.find(target), std::string::npos) << r.err;
     EXPECT_EQ(r.out, "");
+    EXPECT_EQ(rv58::test::ReadBytes(dir.File("x.rv5")), kept) << target;
   }
 }
 

@@ -6,8 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -106,6 +111,99 @@ TEST(IniWrite, LinkOfAnotherUserInASharedFolderIsNotFollowed) {
   ASSERT_EQ(::chown(dir.Path().c_str(), 65534, 65534), 0);
   EXPECT_TRUE(TIniFile(dir.File("planted.ini")).WriteString("s", "k", "4"));
   EXPECT_EQ(ReadBytes(dir.File("target.ini")), "[s]\r\nk=4\r\n");
+}
+
+TEST(IniWrite, AFolderSwappedForALinkDuringWritesDoesNotRedirectThem) {
+  if (::geteuid() != 0)
+    GTEST_SKIP() << "only root can plant a link of another user";
+  TempDir dir;
+  ASSERT_EQ(::chmod(dir.Path().c_str(), 01777), 0); // like /tmp
+  std::filesystem::create_directory(dir.File("sub"));
+  std::filesystem::create_directory(dir.File("victim"));
+  std::filesystem::create_symlink(dir.File("victim"), dir.File("evil"));
+  ASSERT_EQ(::lchown(dir.File("evil").c_str(), 65534, 65534), 0);
+  // Another user swaps the folder and the link back and forth while root writes into the folder.
+  std::atomic<bool> stop{false};
+  std::thread swapper([&] {
+    while (!stop)
+      (void)::renameat2(AT_FDCWD, dir.File("sub").c_str(), AT_FDCWD, dir.File("evil").c_str(),
+                        RENAME_EXCHANGE);
+  });
+  for (int i = 0; i < 500; ++i)
+    (void)TIniFile(dir.File("sub/f.ini")).WriteString("s", "k", std::to_string(i));
+  stop = true;
+  swapper.join();
+  EXPECT_FALSE(std::filesystem::exists(dir.File("victim/f.ini")));
+}
+
+TEST(IniWrite, KeepsOwnerAccessListAttributesAndHardLinks) {
+  TempDir dir;
+  const std::string file = dir.File("f.ini");
+  WriteBytes(file, "[s]\r\nk=1\r\n");
+  ASSERT_EQ(::chmod(file.c_str(), 0640), 0);
+  // An access list granting user 65534 rw- (mask rw-), set as the raw attribute: version 2, then
+  // (tag, permissions, id) for the owner, the user, the group, the mask and the others.
+  const auto entry = [](std::uint16_t tag, std::uint16_t perm, std::uint32_t id) {
+    std::string e(8, '\0');
+    std::memcpy(e.data(), &tag, 2);
+    std::memcpy(e.data() + 2, &perm, 2);
+    std::memcpy(e.data() + 4, &id, 4);
+    return e;
+  };
+  const std::string acl = std::string("\x02\0\0\0", 4) + entry(1, 6, ~0u) + entry(2, 6, 65534) +
+                          entry(4, 4, ~0u) + entry(0x10, 6, ~0u) + entry(0x20, 0, ~0u);
+  const auto attribute = [&](const char* name) {
+    std::string value(256, '\0');
+    const ssize_t n = ::getxattr(file.c_str(), name, value.data(), value.size());
+    return n < 0 ? std::string("<none>") : value.substr(0, static_cast<std::size_t>(n));
+  };
+  if (::setxattr(file.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) != 0 ||
+      ::setxattr(file.c_str(), "user.origin", "scale", 5, 0) != 0)
+    GTEST_SKIP() << "no access lists or user attributes here";
+  if (::geteuid() == 0) { // a user's file, saved by root
+    ASSERT_EQ(::chown(file.c_str(), 65534, 65534), 0);
+  }
+  struct stat before {};
+  ASSERT_EQ(::stat(file.c_str(), &before), 0);
+  ASSERT_TRUE(TIniFile(file).WriteString("s", "k", "2"));
+  struct stat after {};
+  ASSERT_EQ(::stat(file.c_str(), &after), 0);
+  EXPECT_EQ(after.st_mode, before.st_mode);
+  EXPECT_EQ(after.st_uid, before.st_uid);
+  EXPECT_EQ(after.st_gid, before.st_gid);
+  EXPECT_EQ(attribute("system.posix_acl_access"), acl);
+  EXPECT_EQ(attribute("user.origin"), "scale");
+  // A file of two names is written in place: both see the new content.
+  std::filesystem::create_hard_link(file, dir.File("other.ini"));
+  ASSERT_TRUE(TIniFile(dir.File("other.ini")).WriteString("s", "k", "3"));
+  EXPECT_EQ(ReadBytes(file), "[s]\r\nk=3\r\n");
+  EXPECT_TRUE(std::filesystem::equivalent(file, dir.File("other.ini")));
+}
+
+TEST(IniWrite, ProcLinksAreFollowedAsTheKernelFollowsThem) {
+  TempDir dir;
+  // A long name behind /proc/self/fd/N and a long working folder behind /proc/self/cwd.
+  const std::string longName = dir.File(std::string(100, 'n') + ".ini");
+  WriteBytes(longName, "[s]\r\nk=1\r\n");
+  const int fd = ::open(longName.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  EXPECT_TRUE(TIniFile("/proc/self/fd/" + std::to_string(fd)).WriteString("s", "k", "2"));
+  EXPECT_EQ(ReadBytes(longName), "[s]\r\nk=2\r\n");
+  std::filesystem::path deep = dir.Path();
+  for (int i = 0; i < 5; ++i)
+    deep /= std::string(60, static_cast<char>('a' + i));
+  std::filesystem::create_directories(deep);
+  const auto home = std::filesystem::current_path();
+  std::filesystem::current_path(deep);
+  const bool viaCwd = TIniFile("/proc/self/cwd/f.ini").WriteString("s", "k", "3");
+  std::filesystem::current_path(home);
+  EXPECT_TRUE(viaCwd);
+  EXPECT_EQ(ReadBytes(deep / "f.ini"), "[s]\r\nk=3\r\n");
+  // A deleted file has no name to write to: nothing is written, no "NAME (deleted)" appears.
+  ASSERT_EQ(::unlink(longName.c_str()), 0);
+  EXPECT_FALSE(TIniFile("/proc/self/fd/" + std::to_string(fd)).WriteString("s", "k", "4"));
+  ::close(fd);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
 }
 
 TEST(IniWrite, FailureHalfWayLeavesTheOldFile) {

@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+#include <utility>
+#include <vector>
+
 namespace {
 
 using rv58::TIniFile;
@@ -259,15 +264,40 @@ TEST(IniWrite, RefusesEmptyNames) {
   EXPECT_FALSE(std::filesystem::exists(dir.File("f.ini")));
 }
 
-TEST(IniWrite, RemovesTemporaryFilesThatAKilledWriterLeft) {
+TEST(IniWrite, RemovesOnlyTemporaryFilesOfOurOwnThatAKilledWriterLeft) {
   TempDir dir;
   WriteBytes(dir.File("f.ini"), "[s]\r\nk=1\r\n");
-  for (const char* name : {".f.ini.Ab12Cd", ".f.ini.Ab12C", ".g.ini.Ab12Cd", "f.ini.Ab12Cd"})
+  // Only our own name is removed: a user's backup, another program's file in flight and the
+  // older form of our name could belong to anyone.
+  const std::vector<std::pair<const char*, bool>> names = {
+      {".f.ini.rv58-Ab12Cd.tmp", false}, {".f.ini.Ab12Cd", true},          {".f.ini.backup", true},
+      {".f.ini.rv58-Ab12C.tmp", true},   {".g.ini.rv58-Ab12Cd.tmp", true}, {"f.ini.rv58-Ab12Cd.tmp", true}};
+  for (const auto& [name, kept] : names)
     WriteBytes(dir.File(name), "stale");
   ASSERT_TRUE(TIniFile(dir.File("f.ini")).WriteString("s", "k", "2"));
-  EXPECT_FALSE(std::filesystem::exists(dir.File(".f.ini.Ab12Cd")));
-  for (const char* name : {".f.ini.Ab12C", ".g.ini.Ab12Cd", "f.ini.Ab12Cd"}) // not ours: kept
-    EXPECT_TRUE(std::filesystem::exists(dir.File(name))) << name;
+  for (const auto& [name, kept] : names)
+    EXPECT_EQ(std::filesystem::exists(dir.File(name)), kept) << name;
+}
+
+TEST(IniWrite, ConcurrentWritersTakeTurnsAndLoseNoKey) {
+  TempDir dir;
+  const std::string file = dir.File("f.ini"); // missing at first: the creators race too
+  constexpr int kWriters = 6;
+  constexpr int kRounds = 25;
+  std::atomic<int> failed{0};
+  std::vector<std::thread> writers;
+  for (int w = 0; w < kWriters; ++w)
+    writers.emplace_back([&, w] {
+      for (int i = 0; i < kRounds; ++i)
+        if (!TIniFile(file).WriteString("s", "k" + std::to_string(w), std::to_string(i)))
+          ++failed;
+    });
+  for (auto& t : writers)
+    t.join();
+  EXPECT_EQ(failed, 0);
+  for (int w = 0; w < kWriters; ++w)
+    EXPECT_EQ(TIniFile(file).ReadString("s", "k" + std::to_string(w), ""), std::to_string(kRounds - 1)) << w;
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
 }
 
 TEST(IniWrite, ReadOnlyFileIsAFailedWriteAndStaysIntact) {
