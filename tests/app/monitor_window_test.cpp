@@ -126,7 +126,7 @@ TEST(MonitorFrameList, ShowsExactlyTheFramesGivenAfterEachChange) {
       frames.push_back(EvaluateFrame(settings, "ST,GS,+000" + std::to_string(weight) + ".23kg\r\n"));
       expected += QStringLiteral("ST,GS,+000%1.23kg<CR><LF> → %1.23\n").arg(weight);
     }
-    list.ShowFrames(frames, settings);
+    list.ShowFrames(frames);
     EXPECT_EQ(list.toPlainText(), expected) << "step " << step;
   }
   // Cut characters struck through, the shown part in bold.

@@ -106,7 +106,7 @@ TEST(ScaleSearch, SilentLineAndNoise) {
     AddNoise(noise, random, 0, 40, hold);
     TLineSearch search;
     RunSearchOnLine(search, noise, 0);
-    EXPECT_EQ(search.Result().outcome, TSearchOutcome::soUNUSABLE) << hold;
+    EXPECT_EQ(search.Result().outcome, TSearchOutcome::soGARBLED) << hold;
   }
 }
 
