@@ -261,6 +261,8 @@ TFrameAnalysis AnalyseFrames(std::string_view received, const FrameSettings& bas
   std::vector<std::size_t> cutAt; // where each frame starts in `received`
   for (std::size_t from = wholeFirst ? 0 : received.find(static_cast<char>(ref)) + 1, at = 0;
        (at = received.find(static_cast<char>(ref), from)) != std::string_view::npos; from = at + 1) {
+    if (at + 1 - from < 3)
+      continue; // a start character right after the pause
     cut.push_back(received.substr(from, at + 1 - from));
     cutAt.push_back(from);
   }
@@ -607,7 +609,7 @@ void TLineSearch::Listen(const TLineFormat& format) {
 double TLineSearch::ListenTime() const {
   if (phase_ == phFRAMES)
     return kFramesSeconds;
-  return std::min(2.0, 1.05 + 24.0 * 11.0 / static_cast<double>(current_.baud));
+  return std::min(2.2, 1.6 + 24.0 * 11.0 / static_cast<double>(current_.baud));
 }
 
 void TLineSearch::Feed(std::string_view bytes, unsigned lineErrors, double now) {
