@@ -48,7 +48,7 @@ void TSearchRun::Close() {
 }
 
 bool TSearchRun::Due() const {
-  return search_.Done() || !open_ || search_.Enough() || Since() >= listen_;
+  return search_.Done() || !open_ || search_.Enough() || Since() >= search_.ListenTime();
 }
 
 bool TSearchRun::Poll() {
@@ -72,10 +72,9 @@ bool TSearchRun::Poll() {
       return false;
     }
     open_ = everOpened_ = true;
-    listen_ = search_.ListenTime();
     return true;
   }
-  if (search_.Enough() || Since() >= listen_) {
+  if (search_.Enough() || Since() >= search_.ListenTime()) {
     Close();
     search_.Next();
   }

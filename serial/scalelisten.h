@@ -49,7 +49,6 @@ private:
   bool open_ = false;
   bool everOpened_ = false;
   bool portFailed_ = false;
-  double listen_ = 0;
   Clock::time_point opened_;
 };
 

@@ -488,9 +488,12 @@ TFrameAnalysis AnalyseFrames(std::string_view received, const FrameSettings& bas
     std::optional<int> hk;
     std::size_t bestCover = 0;
     std::optional<int> partial;
-    const auto first = bodies[errors.front()];
-    std::string order(first.substr(std::min(first.size(), le)));
-    order += first;
+    // The error frames' characters, those where the weight stands first.
+    std::string order;
+    for (const std::size_t i : errors)
+      order += bodies[i].substr(std::min(bodies[i].size(), le));
+    for (const std::size_t i : errors)
+      order += bodies[i];
     for (const char ch : order) {
       const int c = static_cast<unsigned char>(ch);
       if (c == 0 || c == ' ' || c > 126 || c == *tm ||
@@ -532,7 +535,7 @@ TFrameAnalysis AnalyseFrames(std::string_view received, const FrameSettings& bas
         const auto c = static_cast<unsigned char>(bodies[i][col]);
         varies = varies || c != static_cast<unsigned char>(bodies[good[0]][col]);
         odd = odd || c < 32 || c > 126;
-        bits = bits || !(std::isalnum(c) || c == ' ' || c == '+' || c == '-' || c == '.' || c == ',');
+        bits = bits || !(std::isalpha(c) || c == ' ');
       }
       binary = binary || (varies && odd);
       statusBits = statusBits || (varies && bits && col < le);
@@ -587,6 +590,7 @@ constexpr std::int32_t kSpeedProbe = PrIndex(7, 0, 1);
 constexpr double kFramesSeconds = 6.0;
 constexpr std::size_t kFramesWanted = 16;
 constexpr std::size_t kKeepBytes = 4096;
+constexpr double kSyncSeconds = 0.25;
 
 double CharacterSeconds(const TLineFormat& f) {
   return (2.0 + f.dataBits + (f.parity != 0 ? 1 : 0) + (f.stopBits - 1)) / static_cast<double>(f.baud);
@@ -609,7 +613,12 @@ void TLineSearch::Listen(const TLineFormat& format) {
 double TLineSearch::ListenTime() const {
   if (phase_ == phFRAMES)
     return kFramesSeconds;
-  return std::min(2.2, 1.6 + 24.0 * 11.0 / static_cast<double>(current_.baud));
+  const double base = std::min(2.0, 1.2 + 24.0 * 11.0 / static_cast<double>(current_.baud));
+  // A candidate that reads clean text but has not shown two whole frames yet (the listening began
+  // inside one) is heard a little longer.
+  const bool promising = heard_.bytes.size() >= 8 && (phase_ == phSPEED || heard_.Clean()) &&
+                         TextShare(heard_.bytes) >= 0.9 && !Analysis().found;
+  return promising ? base + 1.5 : base;
 }
 
 void TLineSearch::Feed(std::string_view bytes, unsigned lineErrors, double now) {
@@ -624,7 +633,11 @@ void TLineSearch::Feed(std::string_view bytes, unsigned lineErrors, double now) 
     heard_.firstActivity = now;
   heard_.lastActivity = now;
   if (!heard_.synced) {
-    // In step after a pause, or after a stretch of characters with no pause at all.
+    // In step after a pause, or after a stretch of characters with no pause at all and, early on,
+    // no error (a receiver that began inside a stream sent back to back takes a while to fall in
+    // step; a wrong format errs all the time).
+    if (lineErrors > 0 && now < kSyncSeconds)
+      heard_.firstActivity = now;
     if (!pause && now - heard_.firstActivity < 16 * character)
       return;
     heard_.synced = true;
@@ -653,9 +666,9 @@ bool TLineSearch::Enough() const {
     return n >= 96 || (n >= 24 && TextShare(heard_.bytes) < 0.5) || (n >= 8 && Analysis().found);
   if (phase_ == phFRAMES)
     return n >= kKeepBytes || (Analysis().found && Analysis().frames.size() >= kFramesWanted);
-  if (heard_.errors >= 2)
+  if (heard_.errors >= 2 && !heard_.Clean())
     return true;
-  if (heard_.errors > 0)
+  if (!heard_.Clean())
     return false;
   return n >= 8 && Analysis().found && Analysis().frames.size() >= 3;
 }
@@ -669,7 +682,7 @@ void TLineSearch::Next() {
     return;
   }
   heard_.share = TextShare(heard_.bytes);
-  heard_.structure = heard_.bytes.size() >= 8 && Analysis().found;
+  heard_.structure = heard_.bytes.size() >= 8 && Analysis().found; if (getenv("DBG")) fprintf(stderr, "[%s] gaps %zu first %zu\n", FrameForHuman(heard_.bytes).c_str(), heard_.gaps.size(), heard_.gaps.empty() ? 99 : heard_.gaps[0]);
   if (phase_ == phSPEED) {
     heard_.score = heard_.share * (heard_.structure ? 1.0 : 0.6) *
                    std::min(1.0, static_cast<double>(heard_.bytes.size()) / 16.0);
@@ -684,9 +697,19 @@ void TLineSearch::Next() {
   }
   // A wrong format reads parity or framing errors, or (8 data bits for 7) half the bytes as
   // non-text; a checksum byte in each frame costs the right one only a little.
-  heard_.score = heard_.share * (heard_.errors == 0 ? 1.0 : 0.3) * (heard_.structure ? 1.0 : 0.5);
+  heard_.score = heard_.share * (heard_.Clean() ? 1.0 : 0.3) * (heard_.structure ? 1.0 : 0.5);
+  if (heard_.Clean() && heard_.share < 0.8 && heard_.bytes.size() >= 32 && !retried_) {
+    // Few errors but no text: a receiver that began inside a stream with no pause at all can stay
+    // out of step with a pattern that repeats. Opened again at another moment it falls in step.
+    retried_ = true;
+    Listen(current_);
+    return;
+  }
+  retried_ = false;
   formats_.push_back(heard_);
-  if (heard_.errors == 0 && heard_.share >= 0.8 && heard_.structure) {
+  // Plain text read clean ends the round; a checksum byte that is not text leaves the choice to
+  // the ranking once the other formats are heard (7 data bits with parity read as 8 come close).
+  if (heard_.Clean() && heard_.share >= 0.98 && heard_.structure) {
     Decide();
     return;
   }
@@ -727,12 +750,12 @@ void TLineSearch::Decide() {
   std::vector<Heard> ranked = formats_;
   std::stable_sort(ranked.begin(), ranked.end(),
                    [](const Heard& a, const Heard& b) { return a.score > b.score; });
-  if (ranked.empty() || ranked[0].errors != 0 || ranked[0].share < 0.8 || !ranked[0].structure) {
+  if (ranked.empty() || !ranked[0].Clean() || ranked[0].share < 0.8 || !ranked[0].structure) {
     Finish(std::nullopt);
     return;
   }
   winner_ = ranked[0];
-  if (ranked.size() >= 2 && ranked[1].errors == 0 && ranked[1].score >= ranked[0].score - 0.02)
+  if (ranked.size() >= 2 && ranked[1].Clean() && ranked[1].score >= ranked[0].score - 0.02)
     runnerUp_ = ranked[1].format;
   // The winner is heard again, longer: the settings come from all its frames, not a second's worth.
   phase_ = phFRAMES;
@@ -763,7 +786,7 @@ void TLineSearch::Finish(std::optional<TFrameAnalysis> frames) {
   };
   const auto clean = [](const std::vector<Heard>& all) {
     return std::any_of(all.begin(), all.end(),
-                       [](const Heard& h) { return h.errors == 0 && h.share >= 0.95; });
+                       [](const Heard& h) { return h.Clean() && h.share >= 0.95; });
   };
   if (!any(speeds_) && !any(formats_))
     result_.outcome = TSearchOutcome::soNODATA;
@@ -808,10 +831,9 @@ double RunSearchOnLine(TLineSearch& search, const TBitStream& line, double start
   while (!search.Done()) {
     t += reopen;
     const TLineFormat format = search.Current();
-    const double listen = search.ListenTime();
     const double opened = t;
     double resume = t;
-    while (t - opened < listen && !search.Enough()) {
+    while (t - opened < search.ListenTime() && !search.Enough()) {
       const auto got = Receive(line, format, resume, t + step, &resume);
       t += step;
       // Each character as it arrives; a step with line errors reports them once.

@@ -67,9 +67,9 @@ public:
   bool Done() const { return done_; }
   // The candidate to listen to now (meaningless when done).
   const TLineFormat& Current() const { return current_; }
-  // Seconds the current candidate is listened to at most: a scale that sends 2 frames a second
-  // sends two whole frames in that time wherever the listening starts; the winner is then heard
-  // longer for its frames.
+  // Seconds the current candidate is listened to at most (it may grow with what is heard): a
+  // scale that sends 2 frames a second sends two whole frames in that time wherever the listening
+  // starts; the winner is then heard longer for its frames.
   double ListenTime() const;
   // What arrived at the current candidate: bytes and the number of line-error reports, `now`
   // seconds after it was opened. A port opened in the middle of a character misreads what
@@ -99,6 +99,7 @@ private:
     double lastActivity = 0;
     std::size_t rawBytes = 0; // everything that arrived, judged or not
     unsigned rawErrors = 0;
+    bool Clean() const { return errors == 0; }
   };
   enum { phSPEED = 1, phFORMAT = 2, phFRAMES = 3 };
   const TFrameAnalysis& Analysis() const; // of heard_, kept while little is added
@@ -118,6 +119,7 @@ private:
   std::vector<std::uint32_t> speedOrder_;
   std::vector<std::int32_t> formatOrder_;
   std::vector<std::uint32_t> tested_; // speeds whose formats were tried
+  bool retried_ = false;              // the current format is heard a second time
   std::optional<Heard> winner_;       // the format chosen, before its frames are heard
   std::optional<TLineFormat> runnerUp_;
   TSearchResult result_;
