@@ -49,6 +49,7 @@ struct Marker {
   unsigned char c = 0;
   std::size_t period = 0;
   std::size_t count = 0;
+  std::size_t exact = 0; // intervals exactly one period long
 };
 
 std::size_t Tolerance(std::size_t period) {
@@ -76,7 +77,8 @@ std::vector<Marker> Markers(std::string_view s) {
       return (d > period ? d - period : period - d) <= Tolerance(period);
     });
     if (static_cast<std::size_t>(alike) * 4 >= steps.size() * 3)
-      out.push_back({static_cast<unsigned char>(c), period, places.size()});
+      out.push_back({static_cast<unsigned char>(c), period, places.size(),
+                     static_cast<std::size_t>(std::count(steps.begin(), steps.end(), period))});
   }
   return out;
 }
@@ -243,13 +245,12 @@ TFrameAnalysis AnalyseFrames(std::string_view received, const FrameSettings& bas
   if (markers.empty())
     return out;
 
-  // Frames cut at one of them (a control character, else one that is not part of a number), to
-  // find the weight and the other bytes' places.
+  // Frames cut at the most regular of them (a control character, else one that is not part of a
+  // number; a checksum byte that may equal a start character makes that one irregular), to find
+  // the weight and the other bytes' places.
   const auto rank = [](const Marker& m) {
-    return std::make_pair(m.c < 32                                                         ? 2
-                          : Digit(static_cast<char>(m.c)) || Point(static_cast<char>(m.c)) ? 0
-                                                                                           : 1,
-                          m.count);
+    const int kind = m.c < 32 ? 2 : Digit(static_cast<char>(m.c)) || Point(static_cast<char>(m.c)) ? 0 : 1;
+    return std::make_pair(kind, m.exact);
   };
   const unsigned char ref =
       std::max_element(markers.begin(), markers.end(), [&](const Marker& a, const Marker& b) {
@@ -587,7 +588,7 @@ namespace {
 constexpr std::int32_t kSpeedProbe = PrIndex(7, 0, 1);
 
 // The winner is heard this long at most for its frames, or until so many have come.
-constexpr double kFramesSeconds = 6.0;
+constexpr double kFramesSeconds = 5.0;
 constexpr std::size_t kFramesWanted = 16;
 constexpr std::size_t kKeepBytes = 4096;
 constexpr double kSyncSeconds = 0.25;
@@ -682,7 +683,7 @@ void TLineSearch::Next() {
     return;
   }
   heard_.share = TextShare(heard_.bytes);
-  heard_.structure = heard_.bytes.size() >= 8 && Analysis().found; if (getenv("DBG")) fprintf(stderr, "[%s] gaps %zu first %zu\n", FrameForHuman(heard_.bytes).c_str(), heard_.gaps.size(), heard_.gaps.empty() ? 99 : heard_.gaps[0]);
+  heard_.structure = heard_.bytes.size() >= 8 && Analysis().found;
   if (phase_ == phSPEED) {
     heard_.score = heard_.share * (heard_.structure ? 1.0 : 0.6) *
                    std::min(1.0, static_cast<double>(heard_.bytes.size()) / 16.0);
@@ -785,8 +786,7 @@ void TLineSearch::Finish(std::optional<TFrameAnalysis> frames) {
                        [](const Heard& h) { return h.rawBytes > 0 || h.rawErrors > 0; });
   };
   const auto clean = [](const std::vector<Heard>& all) {
-    return std::any_of(all.begin(), all.end(),
-                       [](const Heard& h) { return h.Clean() && h.share >= 0.95; });
+    return std::any_of(all.begin(), all.end(), [](const Heard& h) { return h.Clean() && h.share >= 0.95; });
   };
   if (!any(speeds_) && !any(formats_))
     result_.outcome = TSearchOutcome::soNODATA;

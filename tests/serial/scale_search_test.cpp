@@ -89,7 +89,9 @@ TEST(ScaleSearch, FindsEverySpeedAndFormatWithinItsTime) {
         EXPECT_EQ(r.format.baud, sent.baud) << what;
         EXPECT_EQ(r.format.dataBits, sent.dataBits) << what;
         EXPECT_EQ(r.format.parity, sent.parity) << what;
-        EXPECT_TRUE(SameFields(r.frames.settings, o.expected)) << what;
+        EXPECT_TRUE(SameFields(r.frames.settings, o.expected))
+            << what << ": tm " << r.frames.settings.tm << " le " << r.frames.settings.le << " lh "
+            << r.frames.settings.lh;
         EXPECT_LT(took, 30.0) << what;
       }
 }
