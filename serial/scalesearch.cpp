@@ -617,8 +617,11 @@ double TLineSearch::ListenTime() const {
   const double base = std::min(2.0, 1.2 + 24.0 * 11.0 / static_cast<double>(current_.baud));
   // A candidate that reads clean text but has not shown two whole frames yet (the listening began
   // inside one) is heard a little longer.
-  const bool promising = heard_.bytes.size() >= 8 && (phase_ == phSPEED || heard_.Clean()) &&
-                         TextShare(heard_.bytes) >= 0.9 && !Analysis().found;
+  // (Clean at a format, where a checksum byte may not be text; at a speed, the probe reads the
+  // eighth bit as an error, so the text must be plainer.)
+  const bool promising = heard_.bytes.size() >= 8 && !Analysis().found &&
+                         (phase_ == phSPEED ? TextShare(heard_.bytes) >= 0.9
+                                            : heard_.Clean() && TextShare(heard_.bytes) >= 0.8);
   return promising ? base + 1.5 : base;
 }
 
