@@ -99,11 +99,11 @@ TEST_F(MonitorWindow, SearchFindsTheFramesAndAtvetelFillsThePages) {
   QTest::mouseClick(monitor_->findChild<QPushButton*>("Atvetel"), Qt::LeftButton);
   EXPECT_EQ(form_->tm->currentIndex(), 10);
   EXPECT_EQ(form_->kr->currentIndex(), 10);
-  EXPECT_EQ(form_->le->currentIndex(), 7);
+  EXPECT_EQ(form_->le->currentIndex(), 6); // the sign column stays
   EXPECT_EQ(form_->lh->currentIndex(), 3);
   EXPECT_TRUE(form_->nm->isChecked());
   EXPECT_EQ(form_->tp->currentIndex(), 2);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return monitor_->PreviewText() == "1.23"; }, 5000))
+  EXPECT_TRUE(QTest::qWaitFor([&] { return monitor_->PreviewText() == "+1.23"; }, 5000))
       << monitor_->PreviewText();
 }
 
