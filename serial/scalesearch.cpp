@@ -260,12 +260,14 @@ TFrameAnalysis AnalyseFrames(std::string_view received, const FrameSettings& bas
   const bool wholeFirst = !gaps.empty() && gaps.front() == 0;
   std::vector<std::string_view> cut;
   std::vector<std::size_t> cutAt; // where each frame starts in `received`
-  for (std::size_t from = wholeFirst ? 0 : received.find(static_cast<char>(ref)) + 1, at = 0;
-       (at = received.find(static_cast<char>(ref), from)) != std::string_view::npos; from = at + 1) {
-    if (at + 1 - from < 3)
-      continue; // a start character right after the pause
-    cut.push_back(received.substr(from, at + 1 - from));
-    cutAt.push_back(from);
+  std::size_t from = 0;
+  for (const std::string& piece : TFrameSplitter(ref).Feed(received)) {
+    // A start character right after the pause makes a frame of its own, too short to count.
+    if ((from > 0 || wholeFirst) && piece.size() >= 3) {
+      cut.push_back(received.substr(from, piece.size()));
+      cutAt.push_back(from);
+    }
+    from += piece.size();
   }
   if (cut.empty())
     return out;
@@ -619,9 +621,9 @@ double TLineSearch::ListenTime() const {
   // inside one) is heard a little longer.
   // (Clean at a format, where a checksum byte may not be text; at a speed, the probe reads the
   // eighth bit as an error, so the text must be plainer.)
-  const bool promising = heard_.bytes.size() >= 8 && !Analysis().found &&
-                         (phase_ == phSPEED ? TextShare(heard_.bytes) >= 0.9
-                                            : heard_.Clean() && TextShare(heard_.bytes) >= 0.8);
+  const bool promising =
+      heard_.bytes.size() >= 8 && !Analysis().found &&
+      (phase_ == phSPEED ? TextShare(heard_.bytes) >= 0.9 : heard_.Clean() && TextShare(heard_.bytes) >= 0.8);
   return promising ? base + 1.5 : base;
 }
 

@@ -89,6 +89,8 @@ TEST_F(MonitorWindow, AnUploadTakesThePortAndGivesItBack) {
 }
 
 TEST_F(MonitorWindow, SearchFindsTheFramesAndAtvetelFillsThePages) {
+  form_->hk->setCurrentIndex('S'); // an error character that every frame holds goes
+  QTest::qWait(20);
   QTimer scale;
   QObject::connect(&scale, &QTimer::timeout, [&] { Send(1); });
   scale.start(150);
@@ -103,6 +105,7 @@ TEST_F(MonitorWindow, SearchFindsTheFramesAndAtvetelFillsThePages) {
   EXPECT_EQ(form_->lh->currentIndex(), 3);
   EXPECT_TRUE(form_->nm->isChecked());
   EXPECT_EQ(form_->tp->currentIndex(), 2);
+  EXPECT_EQ(form_->hk->currentIndex(), -1);
   EXPECT_TRUE(QTest::qWaitFor([&] { return monitor_->PreviewText() == "+1.23"; }, 5000))
       << monitor_->PreviewText();
 }
