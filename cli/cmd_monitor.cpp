@@ -157,6 +157,10 @@ int CmdDetect(const CliContext&, const Args& args) {
   comPort.Port = port;
   DisplaySettings settings = DisplaySettings::Initial();
   settings.ApplyDefaults();
+  // The file the result goes into holds the current settings (its error character stays when no
+  // error frame is heard).
+  if (!save.empty() && fileio::Inspect(save).kind == fileio::Kind::File)
+    loadfile(settings, TIniFile(save), {});
   TLineSearch search(FrameSettings::From(settings));
   std::cerr << "Felismer\u00E9s...\n";
   {

@@ -303,12 +303,13 @@ int FramesShownRight(const TFormat& format, const FrameSettings& settings) {
   TFrameSplitter splitter(settings.tm);
   const std::vector<std::string> frames = splitter.Feed(bytes);
   const std::size_t n = format.frames.size();
-  if (frames.size() < 2 * n)
+  const auto lag = static_cast<std::size_t>(format.lag);
+  if (frames.size() < 2 * n + lag)
     return 0;
   // The second round: each frame that ends with the terminator of the cycle's frame i.
   int right = 0;
   for (std::size_t i = 0; i < n; ++i) {
-    const DisplayFrame shown = EvaluateFrame(settings, frames[n + i + static_cast<std::size_t>(format.lag)]);
+    const DisplayFrame shown = EvaluateFrame(settings, frames[n + i + lag]);
     if (shown.kind != FrameKind::fkINVALID && shown.fits && Left(shown.text) == format.frames[i].shown)
       ++right;
   }

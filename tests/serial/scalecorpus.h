@@ -28,9 +28,6 @@ struct TFormat {
   std::string note;           // a word the detection's notes must hold ("" for none)
   // 1 when a frame's weight is shown as the next frame begins (a start character and no end).
   int lag = 0;
-  // Frames of the cycle that the detected settings cannot show right, and why (none for most).
-  int shortfall = 0;
-  std::string why;
 };
 
 const std::vector<TFormat>& Formats();
