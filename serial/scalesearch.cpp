@@ -724,6 +724,14 @@ void TLineSearch::Next() {
     Listen(Format(current_.baud, formatOrder_[index_]));
     return;
   }
+  // A format that read this speed clean with frames in it, text but for a checksum byte, wins.
+  const bool readable = std::any_of(formats_.begin(), formats_.end(), [&](const Heard& h) {
+    return h.format.baud == current_.baud && h.Clean() && h.share >= 0.8 && h.structure;
+  });
+  if (readable) {
+    Decide();
+    return;
+  }
   // No format reads this speed clean. A wrong speed can echo a frame so regularly that it looked
   // clear: go on with the speeds not heard yet, else with the next best one.
   if (speeds_.size() < speedOrder_.size()) {
