@@ -693,8 +693,13 @@ void TLineSearch::Next() {
     heard_.score = heard_.share * (heard_.structure ? 1.0 : 0.6) *
                    std::min(1.0, static_cast<double>(heard_.bytes.size()) / 16.0);
     speeds_.push_back(heard_);
-    // A frame structure in text that reads almost clean (a checksum byte may not be text).
-    if (heard_.score >= 0.95 || speeds_.size() >= speedOrder_.size()) {
+    // A frame structure in text that reads almost clean: at most one byte a frame (a checksum) is
+    // not text.
+    const auto other =
+        static_cast<std::size_t>((1.0 - heard_.share) * static_cast<double>(heard_.bytes.size()) + 0.5);
+    const bool checksummed = heard_.structure && heard_.share >= 0.85 && Analysis().frames.size() >= 3 &&
+                             other <= Analysis().frames.size() + 1;
+    if (heard_.score >= 0.95 || checksummed || speeds_.size() >= speedOrder_.size()) {
       StartPhase2();
       return;
     }
