@@ -4,7 +4,6 @@
 #include "message.h"
 #include "portnames.h"
 #include "qtext.h"
-#include "scalelisten.h"
 #include "scalemonitorlist.h"
 #include "windowcontrols.h"
 
@@ -246,6 +245,7 @@ TScaleMonitor::TScaleMonitor(Trvform* form) : QWidget(form, Qt::Window), form_(f
 }
 
 TScaleMonitor::~TScaleMonitor() {
+  run_.reset(); // before the port and the search it drives
   search_.reset();
   ClosePort();
 }
@@ -427,7 +427,7 @@ void TScaleMonitor::Refresh() {
   dirty_ = false;
   framesSinceList_ = 0;
   listClock_.start();
-  frameList_->ShowFrames(frames_, frameSettings_);
+  frameList_->ShowFrames(frames_);
 }
 
 void TScaleMonitor::RefreshPreview() {
@@ -449,7 +449,9 @@ void TScaleMonitor::FelismeresClick() {
     return;
   ClosePort();
   search_ = std::make_unique<TLineSearch>(frameSettings_);
-  searchPortOpen_ = false;
+  port_ = std::make_unique<TComPort>(DefaultHandOff(), form_->DeviceOpener());
+  port_->Port = settings_.Comport_up();
+  run_ = std::make_unique<TSearchRun>(*port_, *search_);
   found_.reset();
   result_->clear();
   progress_->setValue(0);
@@ -461,56 +463,31 @@ void TScaleMonitor::FelismeresClick() {
 }
 
 void TScaleMonitor::SearchStep() {
-  const double now = static_cast<double>(clock_.elapsed()) / 1000.0;
-  if (!searchPortOpen_) {
-    const TLineFormat format = search_->Current();
-    port_ = std::make_unique<TComPort>(DefaultHandOff(), form_->DeviceOpener());
-    port_->Port = settings_.Comport_up();
-    SetLineFormat(*port_, format);
-    port_->ReceiveMode = rmRAW;
-    searchOpened_ = now;
-    port_->ReceiveCallBack = [this](const std::string& data) {
-      if (search_)
-        search_->Feed(data, 0, static_cast<double>(clock_.elapsed()) / 1000.0 - searchOpened_);
-    };
-    port_->OnError = [this](TComPort& p) {
-      if (p.Active() && search_)
-        search_->Feed({}, 1, static_cast<double>(clock_.elapsed()) / 1000.0 - searchOpened_);
-    };
-    port_->Open();
-    if (!port_->Active()) {
-      port_.reset();
-      search_->Stop();
-      SearchDone();
-      SetStatus(QString::fromUtf8(kPortWarning), true);
-      return;
-    }
-    searchPortOpen_ = true;
-    SetStatus(QStringLiteral("Felismerés… %1").arg(QString::fromStdString(format.Name())), false);
+  if (!run_->Due())
+    return;
+  if (run_->Poll()) {
+    progress_->setValue(static_cast<int>(search_->Progress() * 100));
+    SetStatus(QStringLiteral("Felismerés… %1").arg(QString::fromStdString(search_->Current().Name())), false);
     return;
   }
-  if (search_->Enough() || now - searchOpened_ >= TLineSearch::ListenSeconds(search_->Current())) {
-    ClosePort();
-    searchPortOpen_ = false;
-    search_->Next();
-    progress_->setValue(static_cast<int>(search_->Progress() * 100));
-    if (search_->Done())
-      SearchDone();
-  }
+  const bool failed = run_->PortFailed();
+  SearchDone();
+  if (failed)
+    SetStatus(QString::fromUtf8(kPortWarning), true);
 }
 
 void TScaleMonitor::StopClick() {
   if (!search_)
     return;
-  ClosePort();
-  search_->Stop();
+  run_->Stop();
   SearchDone();
 }
 
 void TScaleMonitor::SearchDone() {
   found_ = search_->Result();
+  run_.reset();
+  port_.reset();
   search_.reset();
-  searchPortOpen_ = false;
   timer_->setInterval(kTickMs); // a running timer goes on at the new pace
   progress_->setValue(100);
   felismeres_->setEnabled(true);
@@ -524,14 +501,9 @@ void TScaleMonitor::SearchDone() {
 void TScaleMonitor::ShowResult() {
   if (!found_)
     return;
-  if (found_->outcome == TSearchOutcome::soNODATA) {
-    result_->setHtml(
-        QStringLiteral("<b>Nem érkezett adat a porton.</b> Be van kapcsolva a mérleg, és jó a kábel?"));
-    return;
-  }
-  if (found_->outcome == TSearchOutcome::soUNUSABLE) {
-    result_->setHtml(QStringLiteral("<b>Nem érkezett használható adat</b> (csak hibás vagy értelmezhetetlen "
-                                    "karakterek egyik sebességen és formátumon sem)."));
+  if (found_->outcome != TSearchOutcome::soFOUND) {
+    result_->setHtml(QStringLiteral("<b>A felismerés nem sikerült:</b> %1.")
+                         .arg(QString::fromUtf8(OutcomeText(found_->outcome)).toHtmlEscaped()));
     return;
   }
   const TSearchResult& r = *found_;
@@ -541,7 +513,7 @@ void TScaleMonitor::ShowResult() {
     html += QStringLiteral(" &nbsp;(ugyanilyen jó volt: %1)").arg(QString::fromStdString(r.runnerUp->Name()));
   html += QStringLiteral("<br>");
   for (const auto& sug : r.frames.suggestions) {
-    QString name, value;
+    QString name, value = QString::number(sug.value);
     if (sug.key == "tm") {
       name = QStringLiteral("Zárókarakter");
       value = CharacterName(sug.value);
@@ -550,16 +522,19 @@ void TScaleMonitor::ShowResult() {
       value = CharacterName(sug.value);
     } else if (sug.key == "le") {
       name = QStringLiteral("Levágás (elejéről)");
-      value = QString::number(sug.value);
     } else if (sug.key == "lh") {
       name = QStringLiteral("Levágás (hátulról)");
-      value = QString::number(sug.value);
     } else if (sug.key == "nm") {
       name = QStringLiteral("0 maszkolás levágása");
       value = sug.value ? QStringLiteral("be") : QStringLiteral("ki");
-    } else {
+    } else if (sug.key == "tp") {
       name = QStringLiteral("Tizedespont helye");
-      value = QString::number(sug.value);
+    } else if (sug.key == "bt") {
+      name = QStringLiteral("Betűtípus");
+      value = QStringLiteral("%1 karakter").arg(DisplayWidth(sug.value));
+    } else {
+      name = QStringLiteral("Hibát jelző karakter");
+      value = CharacterName(sug.value);
     }
     QStringList shown;
     for (const std::size_t i : sug.frames)
@@ -568,9 +543,14 @@ void TScaleMonitor::ShowResult() {
     html += QStringLiteral("%1: <b>%2</b> <span style='color:#777;font-family:monospace'>← %3</span><br>")
                 .arg(name, value, shown.join(QStringLiteral(" | ")));
   }
+  for (const auto& note : r.frames.notes)
+    html +=
+        QStringLiteral("<span style='color:#b60'>%1</span><br>").arg(QString::fromUtf8(note).toHtmlEscaped());
   if (!r.frames.frames.empty()) {
     const DisplayFrame f = EvaluateFrame(s, r.frames.frames.back());
     html += QStringLiteral("Előnézet: <b>%1</b>").arg(FromCp1250(f.text).toHtmlEscaped());
+    if (!f.fits)
+      html += QStringLiteral(" <span style='color:#b60'>(nem fér el)</span>");
   }
   result_->setHtml(html);
 }
@@ -579,15 +559,7 @@ void TScaleMonitor::AtvetelClick() {
   if (!found_ || found_->outcome != TSearchOutcome::soFOUND)
     return;
   DisplaySettings s = form_->ReadSettings();
-  const FrameSettings& f = found_->frames.settings;
-  s.SetBd(found_->format.BdIndex());
-  s.SetPr(found_->format.PrIndex());
-  s.SetTm(f.tm);
-  s.SetKr(f.kr);
-  s.SetLe(f.le);
-  s.SetLh(f.lh);
-  s.SetNm(f.nm);
-  s.SetTp(f.tp);
+  ApplyDetection(*found_, s);
   form_->WriteSettings(s);
   SetStatus(QStringLiteral("Átvéve az oldalakra (nincs elküldve, nincs mentve; feltöltés: F9)."), false);
 }

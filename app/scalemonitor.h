@@ -4,8 +4,8 @@
 // for the line format and the frame settings, and taking them over into the pages.
 
 #include "ComPort.h"
+#include "scalelisten.h"
 #include "scalemodel.h"
-#include "scalesearch.h"
 
 #include <QElapsedTimer>
 #include <QWidget>
@@ -114,8 +114,7 @@ private:
   QString portPath_; // the open port's device
 
   std::unique_ptr<TLineSearch> search_;
-  bool searchPortOpen_ = false;
-  double searchOpened_ = 0;
+  std::unique_ptr<TSearchRun> run_; // drives search_ on port_
   std::optional<TSearchResult> found_;
 
   QLabel* status_;

@@ -39,7 +39,7 @@ TFrameList::TFrameList(QWidget* parent) : QTextEdit(parent) {
   formats_[stInvalid].setFontItalic(true);
 }
 
-TFrameList::TLine TFrameList::LineOf(const DisplayFrame& f, const FrameSettings& s) {
+TFrameList::TLine TFrameList::LineOf(const DisplayFrame& f) {
   const std::string_view bytes = f.bytes;
   const QString text = FromCp1250(f.text);
   if (f.kind == FrameKind::fkERROR)
@@ -48,8 +48,7 @@ TFrameList::TLine TFrameList::LineOf(const DisplayFrame& f, const FrameSettings&
             {QStringLiteral(" (hibajelzés)"), stError}};
   if (f.kind != FrameKind::fkOK)
     return {{Human(bytes) + QStringLiteral(" (érvénytelen: nincs benne a kötelező karakter)"), stInvalid}};
-  const bool terminated = s.tm >= 0 && !bytes.empty() && bytes.back() == static_cast<char>(s.tm);
-  const std::size_t body = bytes.size() - (terminated ? 1 : 0);
+  const std::size_t body = bytes.size() - f.terminator;
   const std::size_t mid = body - f.cutFront - f.cutBack;
   TLine line = {{Human(bytes.substr(0, f.cutFront)), stCut},
                 {Human(bytes.substr(f.cutFront, mid)), stShown},
@@ -62,11 +61,11 @@ TFrameList::TLine TFrameList::LineOf(const DisplayFrame& f, const FrameSettings&
   return line;
 }
 
-void TFrameList::ShowFrames(const std::deque<DisplayFrame>& frames, const FrameSettings& settings) {
+void TFrameList::ShowFrames(const std::deque<DisplayFrame>& frames) {
   std::vector<TLine> lines;
   lines.reserve(frames.size());
   for (const auto& f : frames)
-    lines.push_back(LineOf(f, settings));
+    lines.push_back(LineOf(f));
   // The fewest lines to drop from the top so that the rest of what is shown starts the new list.
   const std::size_t count = shown_.size();
   std::size_t drop = 0;

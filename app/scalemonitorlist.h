@@ -20,7 +20,7 @@ public:
 
   // Shows these frames. Lines already on screen stay as they are: a scale that keeps sending the
   // same weight, or frames that only scroll up, cost a layout of the new lines alone.
-  void ShowFrames(const std::deque<DisplayFrame>& frames, const FrameSettings& settings);
+  void ShowFrames(const std::deque<DisplayFrame>& frames);
 
 private:
   enum TStyle { stPlain, stCut, stShown, stTerminator, stNoFit, stError, stErrorBold, stInvalid, stCount };
@@ -31,7 +31,7 @@ private:
   };
   using TLine = std::vector<TRun>;
 
-  static TLine LineOf(const DisplayFrame& frame, const FrameSettings& settings);
+  static TLine LineOf(const DisplayFrame& frame);
 
   std::vector<TLine> shown_;
   QTextCharFormat formats_[stCount];

@@ -54,10 +54,11 @@ const char* KindName(FrameKind kind) {
   }
 }
 
-// One frame as a line: the frame, its kind and the display's text after it.
+// One frame as a line: the frame, its kind and the display's text after it, marked when the text
+// is wider than the font can show.
 void PrintFrame(const DisplayFrame& frame, const std::string& preview) {
   std::cout << Cp1250ToUtf8(FrameForHuman(frame.bytes)) << '\t' << KindName(frame.kind) << '\t'
-            << Cp1250ToUtf8(preview) << std::endl;
+            << Cp1250ToUtf8(preview) << (frame.fits ? "" : "\tnem f\u00E9r el") << std::endl;
 }
 
 double Seconds(std::chrono::steady_clock::time_point since) {
@@ -154,41 +155,54 @@ int CmdDetect(const CliContext&, const Args& args) {
   InterruptScope interrupt;
   TComPort comPort(THandOff{});
   comPort.Port = port;
-  DisplaySettings defaults = DisplaySettings::Initial();
-  defaults.ApplyDefaults();
-  TLineSearch search(FrameSettings::From(defaults));
+  DisplaySettings settings = DisplaySettings::Initial();
+  settings.ApplyDefaults();
+  // The file the result goes into holds the current settings (its error character stays when no
+  // error frame is heard).
+  if (!save.empty() && fileio::Inspect(save).kind == fileio::Kind::File)
+    loadfile(settings, TIniFile(save), {});
+  TLineSearch search(FrameSettings::From(settings));
   std::cerr << "Felismer\u00E9s...\n";
-  if (!RunSearchOnPort(comPort, search, seconds, [] { return gInterrupted != 0; })) {
-    std::cerr << kPortWarning << "\n";
-    return kExitFailed;
+  {
+    TSearchRun run(comPort, search);
+    const auto start = std::chrono::steady_clock::now();
+    const auto over = [&] { return gInterrupted != 0 || Seconds(start) >= seconds; };
+    while (run.Poll()) {
+      if (over()) {
+        run.Stop();
+        break;
+      }
+      // Short waits, so that the clock and an interruption are looked at while the line is silent.
+      comPort.HandOff().ServeUntil([&] { return run.Due() || over(); }, std::chrono::milliseconds(50));
+    }
+    if (run.PortFailed()) {
+      std::cerr << kPortWarning << "\n";
+      return kExitFailed;
+    }
   }
   const TSearchResult result = search.Result();
   if (result.outcome != TSearchOutcome::soFOUND) {
-    std::cerr << (result.outcome == TSearchOutcome::soNODATA
-                      ? "Nem \u00E9rkezett adat a porton.\n"
-                      : "A porton nem \u00E9rkezett haszn\u00E1lhat\u00F3 adat (csak hib\u00E1s vagy "
-                        "\u00E9rtelmezhetetlen karakterek).\n");
+    std::cerr << "A felismer\u00E9s nem siker\u00FClt: " << OutcomeText(result.outcome) << ".\n";
     return kExitNothing;
   }
-  const FrameSettings& s = result.frames.settings;
-  const std::pair<const char*, std::int32_t> values[] = {{"bd", result.format.BdIndex()},
-                                                         {"pr", result.format.PrIndex()},
-                                                         {"tm", s.tm},
-                                                         {"kr", s.kr},
-                                                         {"le", s.le},
-                                                         {"lh", s.lh},
-                                                         {"nm", s.nm ? 1 : 0},
-                                                         {"tp", s.tp}};
+  ApplyDetection(result, settings);
+  const std::pair<const char*, std::int32_t> values[] = {
+      {"bd", settings.bd()}, {"pr", settings.pr()}, {"tm", settings.tm()},         {"kr", settings.kr()},
+      {"le", settings.le()}, {"lh", settings.lh()}, {"nm", settings.nm() ? 1 : 0}, {"tp", settings.tp()},
+      {"bt", settings.bt()}, {"hk", settings.hk()}};
   for (const auto& [key, value] : values)
     std::cout << key << '=' << value << '\n';
   std::cout << '\n';
+  const FrameSettings shown = FrameSettings::From(settings);
   for (const auto& bytes : result.frames.frames) {
-    const DisplayFrame frame = EvaluateFrame(s, bytes);
+    const DisplayFrame frame = EvaluateFrame(shown, bytes);
     PrintFrame(frame, frame.text);
   }
   std::cerr << "Vonal: " << result.format.Name() << "\n";
   if (result.runnerUp)
     std::cerr << "Ugyanilyen j\u00F3 volt: " << result.runnerUp->Name() << "\n";
+  for (const auto& note : result.frames.notes)
+    std::cerr << note << "\n";
 
   if (!save.empty()) {
     std::vector<std::pair<std::string, std::string>> stored;

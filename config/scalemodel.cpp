@@ -93,8 +93,10 @@ DisplayFrame EvaluateFrame(const FrameSettings& s, std::string_view frame) {
   } else {
     out.kind = FrameKind::fkOK;
     std::string_view body = frame;
-    if (s.tm >= 0 && !body.empty() && body.back() == static_cast<char>(s.tm))
+    if (s.tm >= 0 && !body.empty() && body.back() == static_cast<char>(s.tm)) {
+      out.terminator = 1;
       body.remove_suffix(1);
+    }
     out.cutFront = std::min<std::size_t>(body.size(), static_cast<std::size_t>(std::max(0, s.le)));
     body.remove_prefix(out.cutFront);
     out.cutBack = std::min<std::size_t>(body.size(), static_cast<std::size_t>(std::max(0, s.lh)));
@@ -129,10 +131,6 @@ std::vector<std::string> TFrameSplitter::Feed(std::string_view bytes) {
   if (pending_.size() > limit_)
     pending_.erase(0, pending_.size() - limit_);
   return frames;
-}
-
-void TFrameSplitter::SetTerminator(std::int32_t tm) {
-  tm_ = tm;
 }
 
 void TDisplayPreview::Show(const DisplayFrame& frame, double now) {

@@ -58,10 +58,11 @@ enum class FrameKind : std::uint8_t { fkOK, fkINVALID, fkERROR };
 struct DisplayFrame {
   std::string bytes; // the frame, terminator included
   FrameKind kind = FrameKind::fkINVALID;
-  std::string text;         // the shown text ("" for an invalid frame)
-  bool fits = true;         // the text fits the display's width
-  std::size_t cutFront = 0; // bytes of the frame that `le` cut
-  std::size_t cutBack = 0;  // bytes before the terminator that `lh` cut
+  std::string text;           // the shown text ("" for an invalid frame)
+  bool fits = true;           // the text fits the display's width
+  std::size_t cutFront = 0;   // bytes of the frame that `le` cut
+  std::size_t cutBack = 0;    // bytes before the terminator that `lh` cut
+  std::size_t terminator = 0; // 1 when the frame ends with `tm`
 };
 
 // Rules 2 to 7 for one frame.
@@ -80,7 +81,6 @@ class TFrameSplitter {
 public:
   explicit TFrameSplitter(std::int32_t tm = 13, std::size_t limit = 64 * 1024) : tm_(tm), limit_(limit) {}
   std::vector<std::string> Feed(std::string_view bytes);
-  void SetTerminator(std::int32_t tm);
   const std::string& Pending() const { return pending_; }
   void Clear() { pending_.clear(); }
 

@@ -1,7 +1,5 @@
 #include "scalelisten.h"
 
-#include <chrono>
-
 namespace rv58 {
 
 void SetLineFormat(TComPort& port, const TLineFormat& f) {
@@ -16,53 +14,76 @@ TLineFormat LineFormatOf(const DisplaySettings& settings) {
   return TLineFormat::FromIndices(settings.bd(), settings.pr());
 }
 
-bool RunSearchOnPort(TComPort& port, TLineSearch& search, double maxSeconds,
-                     const std::function<bool()>& interrupted) {
-  using Clock = std::chrono::steady_clock;
-  const auto begin = Clock::now();
-  const auto since = [](Clock::time_point t) {
-    return std::chrono::duration<double>(Clock::now() - t).count();
-  };
-  bool everOpened = false;
-  port.ReceiveMode = rmRAW;
-  while (!search.Done()) {
-    const TLineFormat format = search.Current();
-    SetLineFormat(port, format);
-    Clock::time_point opened;
-    port.ReceiveCallBack = [&](const std::string& data) { search.Feed(data, 0, since(opened)); };
-    port.OnError = [&](TComPort&) {
-      if (port.Active())
-        search.Feed({}, 1, since(opened));
+void ApplyDetection(const TSearchResult& result, DisplaySettings& s) {
+  if (result.outcome != TSearchOutcome::soFOUND)
+    return;
+  const FrameSettings& f = result.frames.settings;
+  s.SetBd(result.format.BdIndex());
+  s.SetPr(result.format.PrIndex());
+  s.SetTm(f.tm);
+  s.SetKr(f.kr);
+  s.SetLe(f.le);
+  s.SetLh(f.lh);
+  s.SetNm(f.nm);
+  s.SetTp(f.tp);
+  s.SetBt(f.bt);
+  s.SetHk(f.hk);
+}
+
+TSearchRun::~TSearchRun() {
+  Close();
+}
+
+double TSearchRun::Since() const {
+  return std::chrono::duration<double>(Clock::now() - opened_).count();
+}
+
+void TSearchRun::Close() {
+  if (!open_)
+    return;
+  port_.Close();
+  port_.ReceiveCallBack = nullptr;
+  port_.OnError = nullptr;
+  open_ = false;
+}
+
+bool TSearchRun::Due() const {
+  return search_.Done() || !open_ || search_.Enough() || Since() >= search_.ListenTime();
+}
+
+bool TSearchRun::Poll() {
+  if (search_.Done())
+    return false;
+  if (!open_) {
+    SetLineFormat(port_, search_.Current());
+    port_.ReceiveMode = rmRAW;
+    port_.ReceiveCallBack = [this](const std::string& data) { search_.Feed(data, 0, Since()); };
+    port_.OnError = [this](TComPort& p) {
+      if (p.Active())
+        search_.Feed({}, 1, Since());
     };
-    opened = Clock::now();
-    port.Open();
-    if (!port.Active()) {
-      port.ReceiveCallBack = nullptr;
-      port.OnError = nullptr;
-      if (!everOpened)
-        return false;
-      search.Stop(); // the port went away during the search
-      break;
+    opened_ = Clock::now();
+    port_.Open();
+    if (!port_.Active()) {
+      port_.ReceiveCallBack = nullptr;
+      port_.OnError = nullptr;
+      portFailed_ = !everOpened_;
+      search_.Stop(); // a port that went away during the search ends it with what was heard
+      return false;
     }
-    everOpened = true;
-    const double listen = TLineSearch::ListenSeconds(format);
-    const auto over = [&] {
-      return search.Enough() || since(opened) >= listen || since(begin) >= maxSeconds ||
-             (interrupted && interrupted());
-    };
-    // Short waits, so that the clock and an interruption are looked at while the line is silent.
-    while (!over())
-      port.HandOff().ServeUntil(over, std::chrono::milliseconds(50));
-    port.Close();
-    port.ReceiveCallBack = nullptr;
-    port.OnError = nullptr;
-    if (since(begin) >= maxSeconds || (interrupted && interrupted())) {
-      search.Stop();
-      break;
-    }
-    search.Next();
+    open_ = everOpened_ = true;
+    return true;
   }
-  return true;
+  if (search_.Enough() || Since() >= search_.ListenTime()) {
+    Close();
+    search_.Next();
+  }
+  return !search_.Done();
+}
+
+void TSearchRun::Stop() {
+  Close();
+  search_.Stop();
 }
 
 } // namespace rv58

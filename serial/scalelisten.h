@@ -1,12 +1,12 @@
 #pragma once
-// Listening to a scale through TComPort: the line format of a candidate, and a whole search run
-// on a real port by a program that may block (rv58ctl). The window runs the search step by step
-// from its own timer instead.
+// Listening to a scale through TComPort: the line format of a candidate, one search run driven step
+// by step (the window polls it from its timer, rv58ctl between waits for the port), and what a
+// search found put into the settings.
 
 #include "ComPort.h"
 #include "scalesearch.h"
 
-#include <functional>
+#include <chrono>
 
 namespace rv58 {
 
@@ -16,11 +16,40 @@ void SetLineFormat(TComPort& port, const TLineFormat& format);
 // The line format of the pages' `bd` and `pr`.
 TLineFormat LineFormatOf(const DisplaySettings& settings);
 
-// Runs `search` on `port` (Port set by the caller): each candidate opened in raw receive mode,
-// listened to until it has been heard well enough or its time is over, and closed. Gives up after
-// `maxSeconds` or when `interrupted` says so, with what was heard. Returns false when the port
-// could not be opened at all.
-bool RunSearchOnPort(TComPort& port, TLineSearch& search, double maxSeconds,
-                     const std::function<bool()>& interrupted = {});
+// The keys a search decides, from a found result into `settings`: bd, pr, tm, kr, le, lh, nm, tp,
+// bt, hk. The rest stays.
+void ApplyDetection(const TSearchResult& result, DisplaySettings& settings);
+
+// One search on `port` (Port set by the caller, kept alive for the run): each candidate opened in
+// raw receive mode, listened to until it has been heard well enough or its time is over, closed.
+class TSearchRun {
+public:
+  TSearchRun(TComPort& port, TLineSearch& search) : port_(port), search_(search) {}
+  ~TSearchRun();
+  TSearchRun(const TSearchRun&) = delete;
+  TSearchRun& operator=(const TSearchRun&) = delete;
+
+  // Opens the next candidate, or closes the current one when it has been heard. Returns whether
+  // the search goes on; between polls the port's hand-offs must be served.
+  bool Poll();
+  // True when a poll has something to do (the current candidate is over, or none is open).
+  bool Due() const;
+  // Stops the search now, with what was heard so far.
+  void Stop();
+  // The port could not be opened at all (a port that went away during the run stops it instead).
+  bool PortFailed() const { return portFailed_; }
+
+private:
+  using Clock = std::chrono::steady_clock;
+  double Since() const;
+  void Close();
+
+  TComPort& port_;
+  TLineSearch& search_;
+  bool open_ = false;
+  bool everOpened_ = false;
+  bool portFailed_ = false;
+  Clock::time_point opened_;
+};
 
 } // namespace rv58

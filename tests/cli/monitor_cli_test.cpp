@@ -55,16 +55,17 @@ TEST_F(MonitorCliTest, MonitorPrintsEachFrameWithItsPreview) {
 
 TEST_F(MonitorCliTest, DetectFindsTheFrameSettingsAndSavesThemBesideTheOtherKeys) {
   const fs::path settings = dir_ / "found.rv5";
-  std::ofstream(settings) << "[RV5]\r\nnev=Pult\r\nle=0\r\n";
+  std::ofstream(settings) << "[RV5]\r\nnev=Pult\r\nle=0\r\nhk=65\r\n";
   test::TPtyDisplay line;
   TScale scale(line, "ST,GS,+0001.23kg\r\n");
   const auto run = Run("detect --port " + line.SlavePath() + " --save " + settings.string());
   EXPECT_EQ(run.exitCode, 0) << run.err;
-  for (const char* key : {"tm=10\n", "kr=10\n", "le=7\n", "lh=3\n", "nm=1\n", "tp=2\n"})
+  // The sign column stays; no error frame was heard and the file's "A" is in none: hk stays.
+  for (const char* key : {"tm=10\n", "kr=10\n", "le=6\n", "lh=3\n", "nm=1\n", "tp=2\n", "bt=0\n", "hk=65\n"})
     EXPECT_NE(run.out.find(key), std::string::npos) << key << " in " << run.out;
-  EXPECT_NE(run.out.find("ST,GS,+0001.23kg<CR><LF>\tok\t1.23\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("ST,GS,+0001.23kg<CR><LF>\tok\t+1.23\n"), std::string::npos) << run.out;
   const std::string saved = test::ReadBytes(settings);
-  for (const char* line : {"nev=Pult\r\n", "le=7\r\n", "lh=3\r\n", "tm=10\r\n", "nm=1\r\n"})
+  for (const char* line : {"nev=Pult\r\n", "le=6\r\n", "lh=3\r\n", "tm=10\r\n", "nm=1\r\n", "hk=65\r\n"})
     EXPECT_NE(saved.find(line), std::string::npos) << line << " in " << saved;
   // A path the system resolves to no file is a write error and leaves the file as it was.
   const auto bad = Run("detect --port " + line.SlavePath() + " --save " + settings.string() + "/");
@@ -83,7 +84,7 @@ TEST_F(MonitorCliTest, ExitCodes) {
   const Case cases[] = {
       {"monitor --port " + missing.string() + " --count 1", 2, "nem nyitaható meg"},
       {"detect --port " + missing.string(), 2, "nem nyitaható meg"},
-      {"detect --port " + silent.SlavePath() + " --seconds 2", 6, "Nem érkezett adat"},
+      {"detect --port " + silent.SlavePath() + " --seconds 2", 6, "nincs adat"},
       {"monitor --port " + silent.SlavePath() + " --seconds 0.3", 0, ""},
       {"monitor --count 1", 1, ""},
   };
