@@ -4,10 +4,10 @@
 #include "association.h"
 #include "navtree.h"
 #include "pagecontrol.h"
-#include "portdetails.h"
 #include "preferences.h"
 #include "prefspath.h"
 #include "richlabel.h"
+#include "shellactions.h"
 #include "titlebar.h"
 #include "unitportdetect.h"
 #include "windowcontrols.h"
@@ -20,7 +20,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -573,7 +572,7 @@ void Trvform::MDLabel4LinkClicked(int linkIndex) {
       env_.showPortDetails(this);
       return;
     }
-    ShowPortDetails(this);
+    StartDeviceManager(this);
   } else if (linkIndex == 2) {
     // The desktop's refresh tools may take seconds: the window keeps painting meanwhile, and a
     // second click does nothing until the first association is done.
@@ -595,7 +594,7 @@ void Trvform::MDLabel1LinkClicked(int linkIndex) {
     if (env_.openUrl) {
       env_.openUrl(url);
     } else {
-      QDesktopServices::openUrl(url);
+      OpenSupportPage(this, url);
     }
   }
 }
