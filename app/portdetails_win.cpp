@@ -3,9 +3,9 @@
 #include "cp1250.h"
 #include "widetext_win.h"
 
-#include <windows.h>
-
 #include <map>
+
+#include <windows.h>
 
 namespace rv58 {
 

@@ -198,7 +198,7 @@ def test_installer(setup):
                                   "Start Menu", "Programs", "RV58LED.lnk"))
     check(len(menu) == 1, "Start menu entry")
 
-    exe = "C:\\users\\%s\\AppData\\Local\\Programs\\RV58LED\\rv58led.exe" % folder.split(os.sep)[-6]
+    exe = "C:\\users\\%s\\AppData\\Local\\Programs\\RV58LED\\rv58led.exe" % folder.split(os.sep)[-5]
     expected = {
         "HKCU\\Software\\Classes\\.rv5": "RV58File",
         "HKCU\\Software\\Classes\\RV58File": "RV58 Settings file",
