@@ -7,7 +7,7 @@ if(WIN32)
   # DLLs, which scripts/wine-run puts on Wine's search path.
   set(rv58_dll_path "")
   if(RV58_BUILD_GUI)
-    list(APPEND rv58_dll_path "${QT6_INSTALL_PREFIX}/${QT6_INSTALL_BINS}")
+    list(APPEND rv58_dll_path "$<TARGET_FILE_DIR:Qt6::Core>")
   endif()
   foreach(dll libstdc++-6.dll libwinpthread-1.dll)
     execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll} OUTPUT_VARIABLE file
