@@ -4,6 +4,7 @@
 #include "association.h"
 #include "navtree.h"
 #include "pagecontrol.h"
+#include "portdetails.h"
 #include "preferences.h"
 #include "prefspath.h"
 #include "richlabel.h"
