@@ -8,6 +8,7 @@
 #include "preferences.h"
 #include "prefspath.h"
 #include "richlabel.h"
+#include "shellactions.h"
 #include "titlebar.h"
 #include "unitportdetect.h"
 #include "windowcontrols.h"
@@ -20,7 +21,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -573,7 +573,7 @@ void Trvform::MDLabel4LinkClicked(int linkIndex) {
       env_.showPortDetails(this);
       return;
     }
-    ShowPortDetails(this);
+    StartDeviceManager(this);
   } else if (linkIndex == 2) {
     // The desktop's refresh tools may take seconds: the window keeps painting meanwhile, and a
     // second click does nothing until the first association is done.
@@ -595,7 +595,7 @@ void Trvform::MDLabel1LinkClicked(int linkIndex) {
     if (env_.openUrl) {
       env_.openUrl(url);
     } else {
-      QDesktopServices::openUrl(url);
+      OpenSupportPage(this, url);
     }
   }
 }

@@ -44,13 +44,24 @@ TVistaAltFix::TVistaAltFix(QObject* owner) : TVistaAltFix(owner, ShouldBeActive(
 TVistaAltFix::TVistaAltFix(QObject* owner, bool active) : QObject(owner) {
   QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance(thread());
   Active = active && dispatcher != nullptr && qApp != nullptr;
-  if (Active)
-    IdleHook = connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &TVistaAltFix::IdleStep);
+  if (!Active)
+    return;
+  IdleHook = connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &TVistaAltFix::IdleStep);
+  NativeCues = WatchNativeCueChanges([this](WId window) {
+    for (auto& rec : FormList) {
+      if (rec->Form() != nullptr && rec->Form()->internalWinId() == window)
+        rec->RepaintPending = true;
+    }
+  });
+  if (NativeCues)
+    qApp->installNativeEventFilter(NativeCues.get());
 }
 
 TVistaAltFix::~TVistaAltFix() {
-  // The hook goes first so that no idle step can run on a half-freed list.
+  // The hooks go first so that nothing can reach a half-freed list.
   disconnect(IdleHook);
+  if (NativeCues && qApp != nullptr)
+    qApp->removeNativeEventFilter(NativeCues.get());
   FormList.clear();
 }
 

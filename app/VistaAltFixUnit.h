@@ -5,11 +5,13 @@
 // controls painted in the old state. The repaint waits for the next idle step, so a burst of
 // changes costs one repaint per window.
 
+#include <QAbstractNativeEventFilter>
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
 #include <QWindow>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -46,7 +48,15 @@ private:
   bool Active = false;
   std::vector<std::unique_ptr<TFormObj>> FormList;
   QMetaObject::Connection IdleHook;
+  // The system's own notice of a keyboard-cue change, where it sends one (Windows'
+  // WM_UPDATEUISTATE); none elsewhere.
+  std::unique_ptr<QAbstractNativeEventFilter> NativeCues;
 };
+
+// Watches the platform's native messages for a keyboard-cue change of a window and reports the
+// window's native id; nothing where the platform has no such message. One implementation per
+// platform: altfix_posix.cpp, altfix_win.cpp.
+std::unique_ptr<QAbstractNativeEventFilter> WatchNativeCueChanges(std::function<void(WId)> changed);
 
 // One watched window. Its event filter sees every event of the window (and of the window's
 // native surface, where key events arrive first), never eats one, and only notes the Alt key.

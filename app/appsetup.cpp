@@ -1,5 +1,7 @@
 #include "appsetup.h"
 
+#include "windowfonts.h"
+
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -36,6 +38,7 @@ QTranslator* SetUpApplication() {
   QApplication::setApplicationName(QStringLiteral("RV58LED"));
   QGuiApplication::setDesktopFileName(QStringLiteral("rv58led"));
   QApplication::setWindowIcon(ProgramIcon());
+  SetApplicationFontFace();
   return InstallQtTranslation();
 }
 

@@ -119,13 +119,6 @@ TPortDetailsWindow::TPortDetailsWindow(QWidget* parent) : QDialog(parent) {
   source_ = MachinePortDetails();
 }
 
-TPortDetailsSource MachinePortDetails() {
-  return [] {
-    ReloadPortsSection();
-    return CollectPortDetails(ThisPortSystem(), ExplicitPorts(), CurrentPortUser());
-  };
-}
-
 void TPortDetailsWindow::SetSource(TPortDetailsSource source) {
   source_ = std::move(source);
   Refresh();
@@ -143,6 +136,8 @@ void TPortDetailsWindow::Refresh() {
       access = QStringLiteral("nem: nincs eszközfájl");
     else if (d.canOpen)
       access = QStringLiteral("igen");
+    else if (d.busy)
+      access = QStringLiteral("nem: más program használja");
     else if (!d.joinGroup.empty()) {
       const QString group = QString::fromStdString(d.joinGroup);
       access = QStringLiteral("nem: lépjen be a(z) „%1” csoportba").arg(group);

@@ -1,8 +1,10 @@
 #pragma once
 
 // The port-details window, which the information page's "eszközkezelő indítása" link opens on
-// Linux: every serial device with its port name, device path, driver, USB maker, product and
-// serial number, and whether the current user may open it (with the group to join when not).
+// Linux (and on Windows where the Device Manager cannot be started): every serial device with its
+// port name, device path, driver, USB maker, product and serial number, and whether the current
+// user may open it (with the group to join when not). Where the rows come from is the platform's:
+// portdetails_posix.cpp, portdetails_win.cpp.
 
 #include "portnames.h"
 #include "portsources.h"
@@ -29,6 +31,7 @@ struct TPortDetail {
   std::string serialNumber;
   bool exists = true;    // the device node is there
   bool canOpen = false;  // the user may open it for reading and writing
+  bool busy = false;     // when not: another program holds it
   std::string joinGroup; // when not: the group whose members may ("dialout"); may be empty
 };
 
@@ -55,7 +58,8 @@ std::vector<TPortDetail> CollectPortDetails(const TPortSystem& sys,
                                             const TPortUser& user,
                                             const std::function<std::string(std::uint32_t)>& groupName = {});
 
-// Where the window's rows come from: this machine unless a test says otherwise.
+// Where the window's rows come from: this machine (one implementation per platform) unless a
+// test says otherwise.
 using TPortDetailsSource = std::function<std::vector<TPortDetail>()>;
 TPortDetailsSource MachinePortDetails();
 

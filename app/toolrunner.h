@@ -1,7 +1,8 @@
 #pragma once
 
 // Running an external tool with a time limit, silently: the one place where the program starts
-// other programs and waits for them. One implementation per platform (toolrunner_posix.cpp).
+// other programs and waits for them. One implementation per platform (toolrunner_posix.cpp,
+// toolrunner_win.cpp).
 
 #include <chrono>
 #include <string>

@@ -11,10 +11,6 @@ QString TahomaFamily() {
   return family;
 }
 
-QString IconFontFamily() {
-  return QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
-}
-
 QFont WindowFont(int pixelSize, bool bold) {
   QFont font(IconFontFamily());
   font.setPixelSize(pixelSize);

@@ -2,6 +2,24 @@
 
 # Tests run headless and never touch real serial hardware.
 set(RV58_TEST_ENV "QT_QPA_PLATFORM=offscreen")
+if(WIN32)
+  # Under Wine: the build's own prefix, and the folders of Qt's DLLs and of the compiler's runtime
+  # DLLs, which scripts/wine-run puts on Wine's search path.
+  set(rv58_dll_path "")
+  if(RV58_BUILD_GUI)
+    list(APPEND rv58_dll_path "$<TARGET_FILE_DIR:Qt6::Core>")
+  endif()
+  foreach(dll libstdc++-6.dll libwinpthread-1.dll)
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll} OUTPUT_VARIABLE file
+                    OUTPUT_STRIP_TRAILING_WHITESPACE)
+    get_filename_component(folder "${file}" DIRECTORY)
+    get_filename_component(folder "${folder}" REALPATH)
+    list(APPEND rv58_dll_path "${folder}")
+  endforeach()
+  string(REPLACE ";" ":" rv58_dll_path "${rv58_dll_path}")
+  set(RV58_WINE_TEST_ENV "RV58_WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix" "RV58_WINE_DLLPATH=${rv58_dll_path}"
+                         "${RV58_TEST_ENV}")
+endif()
 
 # rv58_add_test(<name> SOURCES <files...> [LIBRARIES <libraries...>] [LABELS <labels...>]
 #               [INCLUDES <folders...>] [DISCOVERY_TIMEOUT <seconds>])
@@ -37,7 +55,7 @@ function(rv58_add_test name)
   target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${arg_INCLUDES})
   if(WIN32)
     add_test(NAME ${name} COMMAND ${name})
-    set_tests_properties(${name} PROPERTIES ENVIRONMENT "RV58_WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix"
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${RV58_WINE_TEST_ENV}"
                                             LABELS "windows;${arg_LABELS}" TIMEOUT 300)
   else()
     set(properties ENVIRONMENT "${RV58_TEST_ENV}")

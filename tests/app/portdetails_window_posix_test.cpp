@@ -124,10 +124,13 @@ TEST(PortDetailsWindow, ShowsTheRowsAndTheHint) {
   pty.comName = "COM7";
   pty.devicePath = "/dev/pts/4";
   pty.canOpen = true;
-  w.SetSource([&] { return std::vector<TPortDetail>{pty, usb}; });
+  TPortDetail busy; // another program holds it
+  busy.comName = "COM3";
+  busy.busy = true;
+  w.SetSource([&] { return std::vector<TPortDetail>{pty, usb, busy}; });
 
   QTableWidget* t = w.Table();
-  ASSERT_EQ(t->rowCount(), 2);
+  ASSERT_EQ(t->rowCount(), 3);
   ASSERT_EQ(t->columnCount(), 7);
   EXPECT_EQ(t->horizontalHeaderItem(1)->text(), QString("Eszköz"));
   EXPECT_EQ(t->item(0, 0)->text(), QString("COM7"));
@@ -137,6 +140,7 @@ TEST(PortDetailsWindow, ShowsTheRowsAndTheHint) {
   EXPECT_EQ(t->item(1, 3)->text(), QString("Mérlegtár Kft."));
   EXPECT_EQ(t->item(1, 5)->text(), QString("A10K1ABC"));
   EXPECT_EQ(t->item(1, 6)->text(), QString("nem: lépjen be a(z) „dialout” csoportba"));
+  EXPECT_EQ(t->item(2, 6)->text(), QString("nem: más program használja"));
   EXPECT_TRUE(w.Hint()->text().contains("usermod -aG dialout"));
 
   w.SetSource([] { return std::vector<TPortDetail>{}; });

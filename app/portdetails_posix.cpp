@@ -1,0 +1,12 @@
+#include "portdetails.h"
+
+namespace rv58 {
+
+TPortDetailsSource MachinePortDetails() {
+  return [] {
+    ReloadPortsSection();
+    return CollectPortDetails(ThisPortSystem(), ExplicitPorts(), CurrentPortUser());
+  };
+}
+
+} // namespace rv58
