@@ -84,8 +84,9 @@ void Trvform::loadfile(const std::string& fileName) {
 }
 
 void Trvform::alapbuttonClick() {
-  DisplaySettings s = ReadSettings();
-  s.ApplyDefaults();
+  // The upload port keeps its choice.
+  DisplaySettings s = DisplaySettings::Defaults();
+  s.SetComport_up(ToCp1250(Comport_up->currentText()));
   WriteSettings(s);
 }
 

@@ -86,8 +86,7 @@ int CmdMonitor(const CliContext&, const Args& args) {
   }
   if (port.empty())
     return UsageError();
-  DisplaySettings settings = DisplaySettings::Initial();
-  settings.ApplyDefaults();
+  DisplaySettings settings = DisplaySettings::Defaults();
   if (!file.empty()) {
     // Through the file layer: the name is UTF-8 on every platform.
     if (fileio::Inspect(file).kind != fileio::Kind::File) {
@@ -154,8 +153,7 @@ int CmdDetect(const CliContext&, const Args& args) {
   InterruptScope interrupt;
   TComPort comPort(THandOff{});
   comPort.Port = port;
-  DisplaySettings defaults = DisplaySettings::Initial();
-  defaults.ApplyDefaults();
+  DisplaySettings defaults = DisplaySettings::Defaults();
   TLineSearch search(FrameSettings::From(defaults));
   std::cerr << "Felismer\u00E9s...\n";
   if (!RunSearchOnPort(comPort, search, seconds, [] { return gInterrupted != 0; })) {

@@ -16,8 +16,7 @@ using rv58::test::WithFileSizeLimit;
 using rv58::test::WriteBytes;
 
 DisplaySettings Defaults(const std::string& port = "") {
-  DisplaySettings s = DisplaySettings::Initial();
-  s.ApplyDefaults();
+  DisplaySettings s = DisplaySettings::Defaults();
   s.SetComport_up(port);
   return s;
 }
