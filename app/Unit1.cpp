@@ -287,12 +287,14 @@ void Trvform::AfterShow() {
   firstShow_ = false;
 }
 
-std::vector<std::string> Trvform::ListPortNames(bool descriptive) const {
+std::vector<std::string> Trvform::ListPortNames(bool descriptive) {
   if (env_.listPorts) {
     return env_.listPorts(descriptive);
   }
+  // The "Ports" section as it is now: the lists and the next opening follow it.
+  ComPort->PortNames = LoadPortNames(prefs_->FileName());
   std::vector<std::string> lines;
-  ListPorts(lines, descriptive);
+  ListPorts(ComPort->PortNames, lines, descriptive);
   return lines;
 }
 
@@ -306,7 +308,7 @@ void Trvform::RefreshPorts() {
 void Trvform::StartPortWatcher() {
   TPortEventsFactory factory = env_.portEvents;
   if (!factory && !env_.listPorts) {
-    factory = [](TPortChanged changed) { return WatchPorts(ThisPortSystem(), std::move(changed)); };
+    factory = [](TPortChanged changed) { return WatchPorts(TPortSystem(), std::move(changed)); };
   }
   portWatcher_ = new TPortWatcher(factory, this);
   connect(portWatcher_, &TPortWatcher::PortsChanged, this, &Trvform::FollowPorts);
@@ -573,7 +575,7 @@ void Trvform::MDLabel4LinkClicked(int linkIndex) {
       env_.showPortDetails(this);
       return;
     }
-    ShowPortDetails(this);
+    ShowPortDetails(this, MachinePortDetails(prefs_->FileName()));
   } else if (linkIndex == 2) {
     // The desktop's refresh tools may take seconds: the window keeps painting meanwhile, and a
     // second click does nothing until the first association is done.

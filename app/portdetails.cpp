@@ -115,14 +115,12 @@ TPortDetailsWindow::TPortDetailsWindow(QWidget* parent) : QDialog(parent) {
   connect(close, &QPushButton::clicked, this, &QDialog::reject);
   layout->addWidget(buttons);
   resize(820, 320);
-
-  source_ = MachinePortDetails();
 }
 
-TPortDetailsSource MachinePortDetails() {
-  return [] {
-    ReloadPortsSection();
-    return CollectPortDetails(ThisPortSystem(), ExplicitPorts(), CurrentPortUser());
+TPortDetailsSource MachinePortDetails(const std::string& iniPath) {
+  return [iniPath] {
+    const TPortNames names = LoadPortNames(iniPath);
+    return CollectPortDetails(names.system, names.explicitPorts, CurrentPortUser());
   };
 }
 

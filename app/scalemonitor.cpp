@@ -326,6 +326,7 @@ void TScaleMonitor::OpenPort() {
   }
   port_ = std::make_unique<TComPort>(DefaultHandOff(), form_->DeviceOpener());
   port_->Port = settings_.Comport_up();
+  port_->PortNames = form_->PortNames();
   SetLineFormat(*port_, LineFormatOf(settings_));
   port_->ReceiveMode = rmRAW;
   port_->ReceiveGap = kReceiveGap;
@@ -339,7 +340,8 @@ void TScaleMonitor::OpenPort() {
     port_.reset();
     // A device that is missing is opened when the port watcher sees it come; one that is there
     // (busy, or not ours to open) is tried again each second, since nothing announces its release.
-    missing_ = !QFileInfo::exists(QString::fromStdString(PortDevicePath(settings_.Comport_up())));
+    missing_ =
+        !QFileInfo::exists(QString::fromStdString(form_->PortNames().DevicePath(settings_.Comport_up())));
     SetStatus(
         QString::fromUtf8(kPortWarning) +
             (missing_ && form_->FollowsPorts()
@@ -352,7 +354,7 @@ void TScaleMonitor::OpenPort() {
   missing_ = false;
   splitter_.Clear();
   // Looked up once: the lookup lists the system's ports, too much for the check each second.
-  portPath_ = QString::fromStdString(PortDevicePath(port_->Port));
+  portPath_ = QString::fromStdString(port_->PortNames.DevicePath(port_->Port));
   SetStatus(QStringLiteral("Figyelés: %1").arg(portPath_), false);
 }
 
@@ -466,6 +468,7 @@ void TScaleMonitor::SearchStep() {
     const TLineFormat format = search_->Current();
     port_ = std::make_unique<TComPort>(DefaultHandOff(), form_->DeviceOpener());
     port_->Port = settings_.Comport_up();
+    port_->PortNames = form_->PortNames();
     SetLineFormat(*port_, format);
     port_->ReceiveMode = rmRAW;
     searchOpened_ = now;

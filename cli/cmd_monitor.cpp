@@ -66,7 +66,7 @@ double Seconds(std::chrono::steady_clock::time_point since) {
 
 } // namespace
 
-int CmdMonitor(const CliContext&, const Args& args) {
+int CmdMonitor(const CliContext& ctx, const Args& args) {
   std::string port, file;
   double count = 0, seconds = 0;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -100,6 +100,7 @@ int CmdMonitor(const CliContext&, const Args& args) {
   InterruptScope interrupt;
   TComPort comPort(THandOff{});
   comPort.Port = port;
+  comPort.PortNames = ctx.portNames;
   comPort.ReceiveMode = rmRAW;
   SetLineFormat(comPort, LineFormatOf(settings));
   TFrameSplitter splitter(frameSettings.tm);
@@ -132,7 +133,7 @@ int CmdMonitor(const CliContext&, const Args& args) {
   return kExitOk;
 }
 
-int CmdDetect(const CliContext&, const Args& args) {
+int CmdDetect(const CliContext& ctx, const Args& args) {
   std::string port, save;
   double seconds = 60;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -153,6 +154,7 @@ int CmdDetect(const CliContext&, const Args& args) {
   InterruptScope interrupt;
   TComPort comPort(THandOff{});
   comPort.Port = port;
+  comPort.PortNames = ctx.portNames;
   DisplaySettings defaults = DisplaySettings::Defaults();
   TLineSearch search(FrameSettings::From(defaults));
   std::cerr << "Felismer\u00E9s...\n";

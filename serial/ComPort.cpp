@@ -191,7 +191,7 @@ void TComPort::Open() {
   transmitFailed_ = false;
   std::shared_ptr<TCommThread> thread;
   try {
-    thread = TCommThread::Create(PortDevicePath(Port), opener_, handOff_);
+    thread = TCommThread::Create(PortNames.DevicePath(Port), opener_, handOff_);
   } catch (const EComThreadError&) {
     if (auto onError = OnError)
       onError(*this);

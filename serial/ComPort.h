@@ -5,6 +5,7 @@
 
 #include "comdevice.h"
 #include "handoff.h"
+#include "portnames.h"
 
 #include <atomic>
 #include <chrono>
@@ -124,7 +125,9 @@ public:
   TComPort& operator=(const TComPort&) = delete;
 
   // Line settings; they take effect at the next Open.
-  std::string Port = "COM1"; // a port name (through the port-name table) or a device path
+  std::string Port = "COM1"; // a port name (through PortNames) or a device path
+  // What a port name stands for; its owner hands it in (by default no explicit entries).
+  TPortNames PortNames;
   std::uint32_t Baud = 9600;
   std::uint8_t DataBits = 8;
   TParity Parity = ptNONE;
