@@ -181,6 +181,9 @@ signals:
   void TransmissionEnded();
   // The set of ports may have changed, and the port lists show it.
   void PortsChanged();
+  // A control of the line or of the display's face changed (ReadSettings has the new values):
+  // every list, both check boxes and the error text.
+  void SettingsChanged();
 
 public:
   // Background of a navigation tree item as it is drawn.
@@ -244,6 +247,7 @@ private:
   void StartPortWatcher();
   void FollowPorts();
   void FillCharacterLists();
+  void ConnectSettingsChanged();
   bool htKeyPress(QKeyEvent* event);
 
   std::vector<std::string> ListPortNames(bool descriptive);

@@ -8,13 +8,10 @@
 #include "scalemonitorlist.h"
 #include "windowcontrols.h"
 
-#include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
@@ -212,12 +209,7 @@ TScaleMonitor::TScaleMonitor(Trvform* form) : QWidget(form, Qt::Window), form_(f
   connect(atvetel_, &QPushButton::clicked, this, &TScaleMonitor::AtvetelClick);
 
   // The pages as they change.
-  for (QComboBox* list : {form->bd, form->pr, form->tm, form->kr, form->le, form->lh, form->bt, form->tp,
-                          form->hk, form->Comport_up})
-    connect(list, &QComboBox::currentIndexChanged, this, &TScaleMonitor::SettingsChanged);
-  for (QCheckBox* box : {form->nm, form->au})
-    connect(box, &QCheckBox::toggled, this, &TScaleMonitor::SettingsChanged);
-  connect(form->ht, &QLineEdit::textChanged, this, &TScaleMonitor::SettingsChanged);
+  connect(form, &Trvform::SettingsChanged, this, &TScaleMonitor::SettingsChanged);
   connect(form, &Trvform::PortsChanged, this, [this] {
     if (!uploading_ && !search_ && isVisible())
       CheckPort();
@@ -598,16 +590,6 @@ void TScaleMonitor::AtvetelClick() {
 void TScaleMonitor::SetStatus(const QString& text, bool warning) {
   status_->setStyleSheet(warning ? QStringLiteral("color:#c00;font-weight:bold") : QString());
   status_->setText(text);
-}
-
-// ---------------------------------------------------------------------------------------------
-
-void Trvform::OpenScaleMonitor() {
-  if (!ScaleMonitor)
-    ScaleMonitor = new TScaleMonitor(this);
-  ScaleMonitor->show();
-  ScaleMonitor->raise();
-  ScaleMonitor->activateWindow();
 }
 
 } // namespace rv58

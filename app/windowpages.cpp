@@ -91,6 +91,7 @@ void Trvform::CreatePages() {
   CreateUploadPage(NewPage(page1, "TabSheet15", QStringLiteral("feltölt")));
   CreateInfoPage(NewPage(page1, "TabSheet2", QStringLiteral("I")));
   WriteSettings(DisplaySettings::Initial());
+  ConnectSettingsChanged();
 }
 
 void Trvform::CreateSettingsPage(QWidget* page) {
