@@ -6,7 +6,6 @@
 #include "qtext.h"
 #include "scalelisten.h"
 #include "scalemonitorlist.h"
-#include "windowcontrols.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>

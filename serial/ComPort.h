@@ -21,8 +21,6 @@
 
 namespace rv58 {
 
-enum TParity : std::uint8_t { ptNONE = 0, ptODD = 1, ptEVEN = 2, ptMARK = 3, ptSPACE = 4 };
-enum TStopBit : std::uint8_t { sbONE = 0, sbONE5 = 1, sbTWO = 2 };
 enum TReceiveMode : std::uint8_t { rmRAW = 0, rmTERM = 1 };
 
 class TComPort;
@@ -109,7 +107,7 @@ private:
   int inDispatch_ = 0;
   // Written by the loop only while no dispatch runs; read by the dispatch while the loop waits.
   std::uint32_t eventMask_ = 0;
-  std::uint32_t modemStatus_ = 0;
+  std::uint32_t modemStatusBeforeWait_ = 0; // sampled before the wait that ended with eventMask_
   // Main thread only.
   TReceiveHandler receiveHandler_;
   TStatusHandler statusHandler_;

@@ -97,8 +97,8 @@ TEST(Savefile, UnchosenListsAndOneLineTexts) {
   DisplaySettings s = DisplaySettings::Initial(); // no character chosen, no port
   s.SetHt("A\r\n[S]"); // a pasted line break must not start a line of its own in the file
   ASSERT_TRUE(rv58::savefile(s, file));
-  EXPECT_EQ(file.ReadInteger("RV5", "tm", 99), -1);
-  EXPECT_EQ(file.ReadInteger("RV5", "hk", 99), -1);
+  EXPECT_EQ(file.ReadSectionSnapshot("RV5").ReadInteger("tm", 99), -1);
+  EXPECT_EQ(file.ReadSectionSnapshot("RV5").ReadInteger("hk", 99), -1);
   EXPECT_EQ(file.ReadString("RV5", "port", "x"), "");
   EXPECT_EQ(file.ReadString("RV5", "ht", "x"), "A[S]");
   EXPECT_EQ(file.ReadSections().size(), 1u);
