@@ -8,6 +8,7 @@
 #include "preferences.h"
 #include "prefspath.h"
 #include "richlabel.h"
+#include "scalemonitor.h"
 #include "shellactions.h"
 #include "titlebar.h"
 #include "unitportdetect.h"
@@ -125,7 +126,9 @@ void Trvform::CreateFrame() {
   // that the controls do not inherit the resize cursor once the mouse leaves the frame.
   ScrollBox1->setCursor(Qt::ArrowCursor);
 
-  Panel2 = new TTitleBar(this);
+  Panel2 = new TTitleBar(ScrollBox1);
+  connect(Panel2, &TTitleBar::MoveRequested, this, &Trvform::Panel2MouseDown);
+  connect(Panel2, &TTitleBar::MaximizeRequested, this, &Trvform::MaximizeButtonClick);
   Panel2->setObjectName(QStringLiteral("Panel2"));
   Panel2->setAutoFillBackground(true);
   QPalette title = Panel2->palette();
@@ -220,27 +223,27 @@ void Trvform::CreateTree() {
 }
 
 void Trvform::FormCreate() {
-  FormResize(); // 1
-  // 2: the page control has no tab row to hide.
-  tree1->expandRecursively(tree1->model()->index(0, 0)); // 3: the first root and all below it
+  FormResize();
+  // The page control has no tab row to hide.
+  tree1->expandRecursively(tree1->model()->index(0, 0)); // the first root and all below it
   for (QTreeWidgetItemIterator it(tree1); *it != nullptr; ++it) {
-    (*it)->setSizeHint(0, QSize(0, 40)); // 4
+    (*it)->setSizeHint(0, QSize(0, 40)); // every item 40 pixels high
   }
-  Panel1Resize();                     // 5
-  altFix_ = new ::TVistaAltFix(this); // 6
-  page1->setCurrentIndex(0);          // 7
+  Panel1Resize();
+  altFix_ = new ::TVistaAltFix(this);
+  page1->setCurrentIndex(0); // the first page
   const std::string prefsFile = env_.preferencesFile.empty()
                                     ? PreferencesFilePath(CurrentPreferencesEnvironment())
                                     : env_.preferencesFile;
-  prefs_ = std::make_unique<TIniFile>(prefsFile); // 8
-  ReadFormPos();                                  // 9
-  QFont face = font();                            // 10: the icon font's face at 13 pixels
+  prefs_ = std::make_unique<TIniFile>(prefsFile);
+  ReadFormPos();
+  QFont face = font(); // the icon font's face at 13 pixels
   face.setFamily(IconFontFamily());
   setFont(face);
   Panel2->setFont(TahomaFont(13, false));
   Label24->setFont(TahomaFont(16, false));
   Label3->setFont(TahomaFont(13, true));
-  FillCharacterLists(); // 11
+  FillCharacterLists();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -287,12 +290,14 @@ void Trvform::AfterShow() {
   firstShow_ = false;
 }
 
-std::vector<std::string> Trvform::ListPortNames(bool descriptive) const {
+std::vector<std::string> Trvform::ListPortNames(bool descriptive) {
   if (env_.listPorts) {
     return env_.listPorts(descriptive);
   }
+  // The "Ports" section as it is now: the lists and the next opening follow it.
+  ComPort->PortNames = LoadPortNames(prefs_->FileName());
   std::vector<std::string> lines;
-  ListPorts(lines, descriptive);
+  ListPorts(ComPort->PortNames, lines, descriptive);
   return lines;
 }
 
@@ -306,7 +311,7 @@ void Trvform::RefreshPorts() {
 void Trvform::StartPortWatcher() {
   TPortEventsFactory factory = env_.portEvents;
   if (!factory && !env_.listPorts) {
-    factory = [](TPortChanged changed) { return WatchPorts(ThisPortSystem(), std::move(changed)); };
+    factory = [](TPortChanged changed) { return WatchPorts(TPortSystem(), std::move(changed)); };
   }
   portWatcher_ = new TPortWatcher(factory, this);
   connect(portWatcher_, &TPortWatcher::PortsChanged, this, &Trvform::FollowPorts);
@@ -573,7 +578,7 @@ void Trvform::MDLabel4LinkClicked(int linkIndex) {
       env_.showPortDetails(this);
       return;
     }
-    StartDeviceManager(this);
+    StartDeviceManager(this, MachinePortDetails(prefs_->FileName()));
   } else if (linkIndex == 2) {
     // The desktop's refresh tools may take seconds: the window keeps painting meanwhile, and a
     // second click does nothing until the first association is done.
@@ -598,6 +603,15 @@ void Trvform::MDLabel1LinkClicked(int linkIndex) {
       OpenSupportPage(this, url);
     }
   }
+}
+
+void Trvform::OpenScaleMonitor() {
+  if (!ScaleMonitor) {
+    ScaleMonitor = new TScaleMonitor(this);
+  }
+  ScaleMonitor->show();
+  ScaleMonitor->raise();
+  ScaleMonitor->activateWindow();
 }
 
 } // namespace rv58

@@ -167,11 +167,13 @@ public slots:
   void MDLabel1LinkClicked(int linkIndex);
   // The scale monitor window "Mérlegfigyelő" (scalemonitor.cpp): created on first use, then shown.
   void OpenScaleMonitor();
-  // How this window opens serial devices (the scale monitor opens its port the same way).
+  // How this window opens serial devices and what its port names stand for (the scale monitor
+  // opens its port the same way).
   TDeviceOpener DeviceOpener() const { return env_.deviceOpener ? env_.deviceOpener : OpenComDevice; }
   // Whether the window follows the device events (from the deferred start-up on); when it does,
   // PortsChanged comes after the port lists followed a change.
   bool FollowsPorts() const { return portWatcher_ != nullptr && portWatcher_->Active(); }
+  const TPortNames& PortNames() const { return ComPort->PortNames; }
 
 signals:
   // Around each transmission, so that the scale monitor gives the port up and takes it back.
@@ -179,6 +181,9 @@ signals:
   void TransmissionEnded();
   // The set of ports may have changed, and the port lists show it.
   void PortsChanged();
+  // A control of the line or of the display's face changed (ReadSettings has the new values):
+  // every list, both check boxes and the error text.
+  void SettingsChanged();
 
 public:
   // Background of a navigation tree item as it is drawn.
@@ -242,9 +247,10 @@ private:
   void StartPortWatcher();
   void FollowPorts();
   void FillCharacterLists();
+  void ConnectSettingsChanged();
   bool htKeyPress(QKeyEvent* event);
 
-  std::vector<std::string> ListPortNames(bool descriptive) const;
+  std::vector<std::string> ListPortNames(bool descriptive);
   std::vector<std::string> PortItems() const;
   QString DialogFolder(std::string_view key) const;
   void StoreDialogFolder(std::string_view key, const QString& chosenFile);

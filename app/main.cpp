@@ -7,7 +7,6 @@
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   rv58::SetUpApplication();
-  int result = 0;
   {
     // "--monitor" (the desktop entry's action) opens the scale monitor beside the window.
     QStringList arguments = QCoreApplication::arguments();
@@ -18,8 +17,8 @@ int main(int argc, char* argv[]) {
     rvform.show();
     if (monitor)
       QMetaObject::invokeMethod(&rvform, &rv58::Trvform::OpenScaleMonitor, Qt::QueuedConnection);
-    result = QApplication::exec();
+    QApplication::exec();
   } // FormDestroy stores the window position here
-  (void)result;
+  // The program ends with 0 whatever the loop returns: nothing in it asks for another code.
   return 0;
 }

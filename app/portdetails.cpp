@@ -115,8 +115,6 @@ TPortDetailsWindow::TPortDetailsWindow(QWidget* parent) : QDialog(parent) {
   connect(close, &QPushButton::clicked, this, &QDialog::reject);
   layout->addWidget(buttons);
   resize(820, 320);
-
-  source_ = MachinePortDetails();
 }
 
 void TPortDetailsWindow::SetSource(TPortDetailsSource source) {

@@ -58,10 +58,10 @@ std::vector<TPortDetail> CollectPortDetails(const TPortSystem& sys,
                                             const TPortUser& user,
                                             const std::function<std::string(std::uint32_t)>& groupName = {});
 
-// Where the window's rows come from: this machine (one implementation per platform) unless a
-// test says otherwise.
+// Where the window's rows come from: this machine (one implementation per platform) with the
+// "Ports" section of this preferences file as it is at each refresh, unless a test says otherwise.
 using TPortDetailsSource = std::function<std::vector<TPortDetail>()>;
-TPortDetailsSource MachinePortDetails();
+TPortDetailsSource MachinePortDetails(const std::string& iniPath);
 
 // The window; Refresh reads the system again.
 class TPortDetailsWindow : public QDialog {
@@ -80,8 +80,8 @@ private:
   QLabel* hint_ = nullptr;
 };
 
-// Opens the window (one at a time: a second call brings the open one forward, refreshed).
-// Returns it, for tests, which also give a source so that no real device is looked at.
-TPortDetailsWindow* ShowPortDetails(QWidget* parent, TPortDetailsSource source = {});
+// Opens the window (one at a time: a second call brings the open one forward, refreshed) with
+// its rows from `source`. Returns it, for tests.
+TPortDetailsWindow* ShowPortDetails(QWidget* parent, TPortDetailsSource source);
 
 } // namespace rv58

@@ -2,10 +2,10 @@
 
 namespace rv58 {
 
-TPortDetailsSource MachinePortDetails() {
-  return [] {
-    ReloadPortsSection();
-    return CollectPortDetails(ThisPortSystem(), ExplicitPorts(), CurrentPortUser());
+TPortDetailsSource MachinePortDetails(const std::string& iniPath) {
+  return [iniPath] {
+    const TPortNames names = LoadPortNames(iniPath);
+    return CollectPortDetails(names.system, names.explicitPorts, CurrentPortUser());
   };
 }
 

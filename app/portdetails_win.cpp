@@ -69,10 +69,10 @@ void ProbeOpen(const std::string& portName, TPortDetail& row) {
 
 } // namespace
 
-TPortDetailsSource MachinePortDetails() {
-  return [] {
-    ReloadPortsSection();
-    const TPortTable table(ThisPortSystem(), ExplicitPorts());
+TPortDetailsSource MachinePortDetails(const std::string& iniPath) {
+  return [iniPath] {
+    const TPortNames names = LoadPortNames(iniPath);
+    const TPortTable table(names.system, names.explicitPorts);
     const std::map<std::wstring, std::wstring> devices = SerialDeviceMap();
     std::vector<TPortDetail> rows;
     for (const auto& port : table.Ports()) {

@@ -5,15 +5,11 @@
 #include "portnames.h"
 #include "qtext.h"
 #include "scalemonitorlist.h"
-#include "windowcontrols.h"
 
-#include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
@@ -211,12 +207,7 @@ TScaleMonitor::TScaleMonitor(Trvform* form) : QWidget(form, Qt::Window), form_(f
   connect(atvetel_, &QPushButton::clicked, this, &TScaleMonitor::AtvetelClick);
 
   // The pages as they change.
-  for (QComboBox* list : {form->bd, form->pr, form->tm, form->kr, form->le, form->lh, form->bt, form->tp,
-                          form->hk, form->Comport_up})
-    connect(list, &QComboBox::currentIndexChanged, this, &TScaleMonitor::SettingsChanged);
-  for (QCheckBox* box : {form->nm, form->au})
-    connect(box, &QCheckBox::toggled, this, &TScaleMonitor::SettingsChanged);
-  connect(form->ht, &QLineEdit::textChanged, this, &TScaleMonitor::SettingsChanged);
+  connect(form, &Trvform::SettingsChanged, this, &TScaleMonitor::SettingsChanged);
   connect(form, &Trvform::PortsChanged, this, [this] {
     if (!uploading_ && !search_ && isVisible())
       CheckPort();
@@ -326,6 +317,7 @@ void TScaleMonitor::OpenPort() {
   }
   port_ = std::make_unique<TComPort>(DefaultHandOff(), form_->DeviceOpener());
   port_->Port = settings_.Comport_up();
+  port_->PortNames = form_->PortNames();
   SetLineFormat(*port_, LineFormatOf(settings_));
   port_->ReceiveMode = rmRAW;
   port_->ReceiveGap = kReceiveGap;
@@ -339,7 +331,8 @@ void TScaleMonitor::OpenPort() {
     port_.reset();
     // A device that is missing is opened when the port watcher sees it come; one that is there
     // (busy, or not ours to open) is tried again each second, since nothing announces its release.
-    missing_ = !QFileInfo::exists(QString::fromStdString(PortDevicePath(settings_.Comport_up())));
+    missing_ =
+        !QFileInfo::exists(QString::fromStdString(form_->PortNames().DevicePath(settings_.Comport_up())));
     SetStatus(
         QString::fromUtf8(kPortWarning) +
             (missing_ && form_->FollowsPorts()
@@ -352,7 +345,7 @@ void TScaleMonitor::OpenPort() {
   missing_ = false;
   splitter_.Clear();
   // Looked up once: the lookup lists the system's ports, too much for the check each second.
-  portPath_ = QString::fromStdString(PortDevicePath(port_->Port));
+  portPath_ = QString::fromStdString(port_->PortNames.DevicePath(port_->Port));
   SetStatus(QStringLiteral("Figyelés: %1").arg(portPath_), false);
 }
 
@@ -451,6 +444,7 @@ void TScaleMonitor::FelismeresClick() {
   search_ = std::make_unique<TLineSearch>(frameSettings_);
   port_ = std::make_unique<TComPort>(DefaultHandOff(), form_->DeviceOpener());
   port_->Port = settings_.Comport_up();
+  port_->PortNames = form_->PortNames();
   run_ = std::make_unique<TSearchRun>(*port_, *search_);
   found_.reset();
   result_->clear();
@@ -567,16 +561,6 @@ void TScaleMonitor::AtvetelClick() {
 void TScaleMonitor::SetStatus(const QString& text, bool warning) {
   status_->setStyleSheet(warning ? QStringLiteral("color:#c00;font-weight:bold") : QString());
   status_->setText(text);
-}
-
-// ---------------------------------------------------------------------------------------------
-
-void Trvform::OpenScaleMonitor() {
-  if (!ScaleMonitor)
-    ScaleMonitor = new TScaleMonitor(this);
-  ScaleMonitor->show();
-  ScaleMonitor->raise();
-  ScaleMonitor->activateWindow();
 }
 
 } // namespace rv58

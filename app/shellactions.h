@@ -6,13 +6,15 @@
 //                           port-details window where the Device Manager cannot be started).
 // Failures are not reported: the page's links never show a message.
 
+#include "portdetails.h"
+
 class QUrl;
 class QWidget;
 
 namespace rv58 {
 
-// The "eszközkezelő indítása" link.
-void StartDeviceManager(QWidget* parent);
+// The "eszközkezelő indítása" link; ports lists the machine's ports for the port-details window.
+void StartDeviceManager(QWidget* parent, TPortDetailsSource ports);
 
 // The support link: the page in the user's web browser.
 void OpenSupportPage(QWidget* parent, const QUrl& url);

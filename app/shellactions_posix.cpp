@@ -7,8 +7,8 @@
 
 namespace rv58 {
 
-void StartDeviceManager(QWidget* parent) {
-  ShowPortDetails(parent);
+void StartDeviceManager(QWidget* parent, TPortDetailsSource ports) {
+  ShowPortDetails(parent, std::move(ports));
 }
 
 void OpenSupportPage(QWidget*, const QUrl& url) {

@@ -24,11 +24,11 @@ bool Started(HINSTANCE result) {
 
 } // namespace
 
-void StartDeviceManager(QWidget* parent) {
+void StartDeviceManager(QWidget* parent, TPortDetailsSource ports) {
   if (Started(::ShellExecuteW(WindowOf(parent), L"open", L"mmc.exe", L"devmgmt.msc", nullptr, SW_SHOWNORMAL)))
     return;
   // A machine without the management console (Wine, a locked-down account) still shows its ports.
-  ShowPortDetails(parent);
+  ShowPortDetails(parent, std::move(ports));
 }
 
 void OpenSupportPage(QWidget* parent, const QUrl& url) {

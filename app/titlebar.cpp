@@ -1,13 +1,11 @@
 #include "titlebar.h"
 
-#include "Unit1.h"
-
 #include <QApplication>
 #include <QMouseEvent>
 
 namespace rv58 {
 
-TTitleBar::TTitleBar(Trvform* form) : QWidget(form->ScrollBox1), form_(form) {}
+TTitleBar::TTitleBar(QWidget* parent) : QWidget(parent) {}
 
 void TTitleBar::mousePressEvent(QMouseEvent* event) {
   // The move starts once the mouse travels with the button held: handing the press straight to
@@ -22,7 +20,7 @@ void TTitleBar::mouseMoveEvent(QMouseEvent* event) {
       (event->position().toPoint() - pressPos_).manhattanLength() >= QApplication::startDragDistance()) {
     const Qt::MouseButton button = pressed_;
     pressed_ = Qt::NoButton;
-    form_->Panel2MouseDown(button);
+    emit MoveRequested(button);
   }
   event->accept();
 }
@@ -34,7 +32,7 @@ void TTitleBar::mouseReleaseEvent(QMouseEvent* event) {
 
 void TTitleBar::mouseDoubleClickEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) {
-    form_->MaximizeButtonClick();
+    emit MaximizeRequested();
   }
   event->accept();
 }

@@ -5,14 +5,18 @@
 
 namespace rv58 {
 
-class Trvform;
-
-// The title bar: moves the window when its bare surface is pressed, maximises or restores on a
-// double click. Pictures, title and buttons on it keep presses to themselves.
+// The title bar: asks its window to move when its bare surface is dragged, to maximise or
+// restore on a double click. Pictures, title and buttons on it keep presses to themselves.
 class TTitleBar : public QWidget {
   Q_OBJECT
 public:
-  explicit TTitleBar(Trvform* form);
+  explicit TTitleBar(QWidget* parent);
+
+signals:
+  // The mouse travelled with `button` held since the press on the bare surface.
+  void MoveRequested(Qt::MouseButton button);
+  // A double click with the left button.
+  void MaximizeRequested();
 
 protected:
   void mousePressEvent(QMouseEvent* event) override;
@@ -21,7 +25,6 @@ protected:
   void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
-  Trvform* form_;
   Qt::MouseButton pressed_ = Qt::NoButton;
   QPoint pressPos_;
 };

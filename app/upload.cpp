@@ -43,10 +43,11 @@ std::unique_ptr<TComPort> Trvform::CreateComPort(const TrvformEnvironment& envir
   ServeHandOffFromEventLoop();
   // Port names ("COM7") stand for the devices that this window's preferences file names in its
   // "Ports" section; the port lists of the start-up read them from here on.
-  LoadPortsSection(environment.preferencesFile.empty() ? PreferencesFilePath(CurrentPreferencesEnvironment())
-                                                       : environment.preferencesFile);
   auto port = std::make_unique<TComPort>(DefaultHandOff(),
                                          environment.deviceOpener ? environment.deviceOpener : OpenComDevice);
+  port->PortNames =
+      LoadPortNames(environment.preferencesFile.empty() ? PreferencesFilePath(CurrentPreferencesEnvironment())
+                                                        : environment.preferencesFile);
   // As the form defines it; the transmissions change only Port and Baud. No events: whatever
   // the display sends back is dropped.
   port->Port = "COM1";
@@ -57,7 +58,6 @@ std::unique_ptr<TComPort> Trvform::CreateComPort(const TrvformEnvironment& envir
   port->WinQSizeIn = 8192;
   port->WinQSizeOut = 8192;
   port->ReceiveMode = rmTERM;
-  port->SetTerminator("#13#10");
   return port;
 }
 
@@ -103,7 +103,7 @@ void Trvform::SendToDisplay(const std::string& portName, const std::string& mess
   } reset{this};
 
   // Port names stand for the devices the preferences' "Ports" section names now.
-  LoadPortsSection(prefs_->FileName());
+  ComPort->PortNames = LoadPortNames(prefs_->FileName());
 
   TSendHooks hooks;
   hooks.Sleep = [](int ms) { QThread::msleep(static_cast<unsigned long>(ms)); };

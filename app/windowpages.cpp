@@ -90,12 +90,14 @@ void Trvform::CreatePages() {
   CreateClockPage(NewPage(page1, "TabSheet3", QStringLiteral("óra")));
   CreateUploadPage(NewPage(page1, "TabSheet15", QStringLiteral("feltölt")));
   CreateInfoPage(NewPage(page1, "TabSheet2", QStringLiteral("I")));
+  WriteSettings(DisplaySettings::Initial());
+  ConnectSettingsChanged();
 }
 
 void Trvform::CreateSettingsPage(QWidget* page) {
   auto* a = new TAnchors(page, kDesignedPage);
   AddLabel(a, page, QStringLiteral("Mérleg elnevezése:"), 16, 16);
-  merlegnev = new QLineEdit(QStringLiteral("Mérleg"), page);
+  merlegnev = new QLineEdit(page);
   merlegnev->setObjectName(QStringLiteral("merlegnev"));
   LimitTyping(merlegnev, 127);
   a->Place(merlegnev, QRect(16, 40, 649, 22), akLeft | akTop | akRight, 150);
@@ -155,8 +157,6 @@ void Trvform::CreateConnectionPage(QWidget* page) {
   Label3->setObjectName(QStringLiteral("Label3"));
   Label3->setFont(TahomaFont(13, true));
   a->Place(Label3, QRect(18, 136, 623, 16), akLeft | akTop | akRight);
-  bd->setCurrentIndex(5);
-  pr->setCurrentIndex(3);
 }
 
 void Trvform::CreateCharactersPage(QWidget* page) {
@@ -189,8 +189,6 @@ void Trvform::CreateCutPage(QWidget* page) {
   nm = new QCheckBox(QStringLiteral("0 maszkolás levágása (pl. 000123 -> 123)"), page);
   nm->setObjectName(QStringLiteral("nm"));
   a->Place(nm, QRect(16, 136, 625, 17));
-  le->setCurrentIndex(0);
-  lh->setCurrentIndex(0);
 }
 
 void Trvform::CreateSimpleListPage(QWidget* page, const QString& caption, QComboBox*& list, const char* name,
@@ -198,7 +196,6 @@ void Trvform::CreateSimpleListPage(QWidget* page, const QString& caption, QCombo
   auto* a = new TAnchors(page, kDesignedPage);
   AddLabel(a, page, caption, 18, 16);
   list = AddList(a, page, name, 18, 40, width, ToQtList(items));
-  list->setCurrentIndex(0);
   AddHelp(a, page, help, 18, 88, 647, 137);
 }
 
@@ -207,7 +204,6 @@ void Trvform::CreateAutoOffPage(QWidget* page) {
   au = new QCheckBox(QStringLiteral("Automatikus kikapcsolás, ha nincs bejövő érvényes adat (5 másodperc)"),
                      page);
   au->setObjectName(QStringLiteral("au"));
-  au->setChecked(true);
   a->Place(au, QRect(16, 24, 649, 29), akLeft | akTop | akRight);
   AddHelp(a, page,
           QStringLiteral(
@@ -222,7 +218,7 @@ void Trvform::CreateErrorPage(QWidget* page) {
   AddLabel(a, page, QStringLiteral("Hibát jelző karakter:"), 17, 16);
   hk = AddList(a, page, "hk", 18, 40, 129, {});
   AddLabel(a, page, QStringLiteral("Megjelenítendő szöveg:"), 168, 16);
-  ht = new QLineEdit(QStringLiteral("ERROR"), page);
+  ht = new QLineEdit(page);
   ht->setObjectName(QStringLiteral("ht"));
   ht->setMaxLength(6);
   ht->installEventFilter(this);
@@ -238,7 +234,6 @@ void Trvform::CreateClockPage(QWidget* page) {
   AddLabel(a, page, QStringLiteral("Óra (pontos idő) megjelenítése a kijelzőn"), 16, 16);
   ora = new TRadioGroup(QString(), ToQtList(OraItems()), page);
   ora->setObjectName(QStringLiteral("ora"));
-  ora->SetItemIndex(0);
   a->Place(ora, QRect(16, 48, 497, 193));
   AddHelp(a, page,
           QStringLiteral(
@@ -253,7 +248,6 @@ void Trvform::CreateUploadPage(QWidget* page) {
   Comport_up = AddList(a, page, "Comport_up", 18, 40, 129, {});
   verziogroup = new TRadioGroup(QStringLiteral(" Kijelző verzió "), ToQtList(VerziogroupItems()), page);
   verziogroup->setObjectName(QStringLiteral("verziogroup"));
-  verziogroup->SetItemIndex(1);
   a->Place(verziogroup, QRect(16, 79, 425, 105));
 
   Panel3 = new QWidget(page);

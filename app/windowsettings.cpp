@@ -72,6 +72,16 @@ void Trvform::WriteSettings(const DisplaySettings& s) {
       s.Comport_up().empty() ? -1 : Comport_up->findText(FromCp1250(s.Comport_up()), Qt::MatchFixedString));
 }
 
+void Trvform::ConnectSettingsChanged() {
+  for (QComboBox* list : {bd, pr, tm, kr, le, lh, bt, fe, tp, hk, Comport_up}) {
+    connect(list, &QComboBox::currentIndexChanged, this, &Trvform::SettingsChanged);
+  }
+  for (QCheckBox* box : {nm, au}) {
+    connect(box, &QCheckBox::toggled, this, &Trvform::SettingsChanged);
+  }
+  connect(ht, &QLineEdit::textChanged, this, &Trvform::SettingsChanged);
+}
+
 bool Trvform::savefile(const std::string& fileName) {
   TIniFile file(fileName);
   return rv58::savefile(ReadSettings(), file);
@@ -84,8 +94,9 @@ void Trvform::loadfile(const std::string& fileName) {
 }
 
 void Trvform::alapbuttonClick() {
-  DisplaySettings s = ReadSettings();
-  s.ApplyDefaults();
+  // The upload port keeps its choice.
+  DisplaySettings s = DisplaySettings::Defaults();
+  s.SetComport_up(ToCp1250(Comport_up->currentText()));
   WriteSettings(s);
 }
 

@@ -67,7 +67,7 @@ double Seconds(std::chrono::steady_clock::time_point since) {
 
 } // namespace
 
-int CmdMonitor(const CliContext&, const Args& args) {
+int CmdMonitor(const CliContext& ctx, const Args& args) {
   std::string port, file;
   double count = 0, seconds = 0;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -87,8 +87,7 @@ int CmdMonitor(const CliContext&, const Args& args) {
   }
   if (port.empty())
     return UsageError();
-  DisplaySettings settings = DisplaySettings::Initial();
-  settings.ApplyDefaults();
+  DisplaySettings settings = DisplaySettings::Defaults();
   if (!file.empty()) {
     // Through the file layer: the name is UTF-8 on every platform.
     if (fileio::Inspect(file).kind != fileio::Kind::File) {
@@ -102,6 +101,7 @@ int CmdMonitor(const CliContext&, const Args& args) {
   InterruptScope interrupt;
   TComPort comPort(THandOff{});
   comPort.Port = port;
+  comPort.PortNames = ctx.portNames;
   comPort.ReceiveMode = rmRAW;
   SetLineFormat(comPort, LineFormatOf(settings));
   TFrameSplitter splitter(frameSettings.tm);
@@ -134,7 +134,7 @@ int CmdMonitor(const CliContext&, const Args& args) {
   return kExitOk;
 }
 
-int CmdDetect(const CliContext&, const Args& args) {
+int CmdDetect(const CliContext& ctx, const Args& args) {
   std::string port, save;
   double seconds = 60;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -155,8 +155,8 @@ int CmdDetect(const CliContext&, const Args& args) {
   InterruptScope interrupt;
   TComPort comPort(THandOff{});
   comPort.Port = port;
-  DisplaySettings settings = DisplaySettings::Initial();
-  settings.ApplyDefaults();
+  comPort.PortNames = ctx.portNames;
+  DisplaySettings settings = DisplaySettings::Defaults();
   // The file the result goes into holds the current settings (its error character stays when no
   // error frame is heard).
   if (!save.empty() && fileio::Inspect(save).kind == fileio::Kind::File)

@@ -8,7 +8,7 @@
 namespace rv58::cli {
 
 // Descriptions are Windows-1250 like every text of the core; the terminal speaks UTF-8.
-int CmdPorts(const CliContext&, const Args& args) {
+int CmdPorts(const CliContext& ctx, const Args& args) {
   bool descriptive = false;
   for (const auto& arg : args) {
     if (arg == "-v" || arg == "--verbose")
@@ -16,9 +16,8 @@ int CmdPorts(const CliContext&, const Args& args) {
     else
       return UsageError();
   }
-  // The "Ports" section was loaded at start; ListPorts reads it again, as the window does.
   std::vector<std::string> lines;
-  ListPorts(lines, descriptive);
+  ListPorts(ctx.portNames, lines, descriptive);
   std::string out;
   for (const auto& line : lines)
     out += Cp1250ToUtf8(line) + "\n";

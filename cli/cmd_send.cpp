@@ -16,8 +16,10 @@ namespace {
 
 // One transmission through the routine the window uses, with the component set up as the window
 // creates it; only Port and Baud change per transmission.
-int Transmit(const std::string& portName, std::uint32_t baud, bool pulseDtr, const std::string& message) {
+int Transmit(const CliContext& ctx, const std::string& portName, std::uint32_t baud, bool pulseDtr,
+             const std::string& message) {
   TComPort comPort;
+  comPort.PortNames = ctx.portNames;
   comPort.Port = "COM1";
   comPort.Baud = 2400;
   switch (SendToDisplay(comPort, portName, baud, pulseDtr, message)) {
@@ -35,7 +37,7 @@ int Transmit(const std::string& portName, std::uint32_t baud, bool pulseDtr, con
 
 } // namespace
 
-int CmdTest(const CliContext&, const Args& args) {
+int CmdTest(const CliContext& ctx, const Args& args) {
   std::string port;
   bool old = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -49,10 +51,10 @@ int CmdTest(const CliContext&, const Args& args) {
   }
   if (port.empty())
     return UsageError();
-  return Transmit(port, UploadBaud(old ? 0 : 1), false, std::string(kDisplayTestMessage));
+  return Transmit(ctx, port, UploadBaud(old ? 0 : 1), false, std::string(kDisplayTestMessage));
 }
 
-int CmdUpload(const CliContext&, const Args& args) {
+int CmdUpload(const CliContext& ctx, const Args& args) {
   std::string file;
   std::string port;
   bool portGiven = false;
@@ -88,7 +90,7 @@ int CmdUpload(const CliContext&, const Args& args) {
   // --port the stored one does not matter, so the machine is not searched.
   std::vector<std::string> ports;
   if (!portGiven)
-    ListPorts(ports, false);
+    ListPorts(ctx.portNames, ports, false);
   DisplaySettings settings = DisplaySettings::Initial();
   loadfile(settings, TIniFile(file), ports);
   if (!portGiven)
@@ -99,7 +101,7 @@ int CmdUpload(const CliContext&, const Args& args) {
     std::cerr << warning << "\n";
     return kExitRefused;
   }
-  return Transmit(port, UploadBaud(settings.verziogroup()), pulseDtr, ConfigurationMessage(settings));
+  return Transmit(ctx, port, UploadBaud(settings.verziogroup()), pulseDtr, ConfigurationMessage(settings));
 }
 
 } // namespace rv58::cli

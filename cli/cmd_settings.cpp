@@ -22,8 +22,7 @@ int CmdMessage(const CliContext&, const Args& args) {
   if (args.size() > 1 || (args.size() == 1 && (args[0].empty() || LooksLikeOption(args[0]))))
     return UsageError();
 
-  DisplaySettings settings = DisplaySettings::Initial();
-  settings.ApplyDefaults();
+  DisplaySettings settings = DisplaySettings::Defaults();
   if (args.size() == 1) {
     // A file that is missing or is no settings file gives the defaults, as the window's loading
     // does; a typo should not pass unnoticed, so say so.
@@ -54,8 +53,7 @@ int CmdDefaults(const CliContext&, const Args& args) {
   if (args.size() != 1 || args[0].empty() || LooksLikeOption(args[0]))
     return UsageError();
 
-  DisplaySettings settings = DisplaySettings::Initial();
-  settings.ApplyDefaults();
+  DisplaySettings settings = DisplaySettings::Defaults();
   settings.SetComport_up(std::string(kDefaultPortName));
   TIniFile file(args[0]);
   if (!savefile(settings, file)) {

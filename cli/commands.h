@@ -1,5 +1,7 @@
 #pragma once
 
+#include "portnames.h"
+
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -8,7 +10,8 @@ namespace rv58::cli {
 
 // What every command gets besides its own arguments.
 struct CliContext {
-  std::string iniPath; // preferences file: from --ini, or the program's default location
+  std::string iniPath;  // preferences file: from --ini, or the program's default location
+  TPortNames portNames; // its "Ports" section: what the port names of every command stand for
 };
 
 using Args = std::vector<std::string>;

@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
   if (!iniGiven)
     ctx.iniPath = rv58::PreferencesFilePath(rv58::CurrentPreferencesEnvironment());
   // Port names of every command ("COM7" in test --port) go through the "Ports" section.
-  rv58::LoadPortsSection(ctx.iniPath);
+  ctx.portNames = rv58::LoadPortNames(ctx.iniPath);
 
   if (command == "message")
     return CmdMessage(ctx, args);

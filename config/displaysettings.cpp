@@ -6,10 +6,6 @@ namespace rv58 {
 
 namespace {
 
-// "Mérleg"
-constexpr const char* kDefaultMerlegnev = "M\xE9rleg";
-constexpr const char* kDefaultHt = "ERROR";
-
 std::vector<std::string> MakeCharacterChoiceList() {
   std::vector<std::string> items;
   items.reserve(127);
@@ -111,47 +107,31 @@ const std::vector<std::string>& VerziogroupItems() {
   return items;
 }
 
-DisplaySettings DisplaySettings::Initial() {
+DisplaySettings DisplaySettings::Defaults() {
   DisplaySettings s;
-  s.merlegnev_ = kDefaultMerlegnev;
-  s.leiras_.clear();
-  s.bd_ = 5;
-  s.pr_ = 3;
-  s.tm_ = -1;
-  s.kr_ = -1;
-  s.le_ = 0;
-  s.lh_ = 0;
-  s.nm_ = false;
-  s.bt_ = 0;
-  s.fe_ = 0;
-  s.tp_ = 0;
-  s.au_ = true;
-  s.hk_ = -1;
-  s.ht_ = kDefaultHt;
-  s.ora_ = 0;
-  s.verziogroup_ = 1;
-  s.comportUp_.clear();
+  for (const TSettingsKey& row : kSettingsKeys) {
+    switch (row.kind) {
+    case TKeyKind::kkINDEX:
+    case TKeyKind::kkSWITCH:
+      row.setNumber(s, row.defaultNumber);
+      break;
+    case TKeyKind::kkTEXT:
+    case TKeyKind::kkLINES:
+      row.setText(s, row.defaultText);
+      break;
+    case TKeyKind::kkPORT:
+      break; // the defaults choose no port
+    }
+  }
   return s;
 }
 
-void DisplaySettings::ApplyDefaults() {
-  SetBd(5);
-  SetPr(3);
-  SetTm(13);
-  SetKr(13);
-  SetLe(0);
-  SetLh(0);
-  SetFe(0);
-  SetTp(0);
-  SetBt(0);
-  SetHk(114);
-  SetHt(kDefaultHt);
-  SetAu(true);
-  SetMerlegnev(kDefaultMerlegnev);
-  SetOra(0);
-  SetVerziogroup(1);
-  SetNm(false);
-  SetLeiras("");
+DisplaySettings DisplaySettings::Initial() {
+  DisplaySettings s = Defaults();
+  s.SetTm(-1);
+  s.SetKr(-1);
+  s.SetHk(-1);
+  return s;
 }
 
 void DisplaySettings::SetLeiras(std::string_view text) {

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -57,12 +58,12 @@ constexpr bool HtKeyAccepted(char typed) {
 // nothing (-1); a radio group clamps (below -1 gives -1, past the last button gives the last).
 class DisplaySettings {
 public:
-  // The values the window's controls hold when it is created: no character chosen, no port.
+  // Every field at its default (the defaults command "Alapértelmezett beállítások betöltése"),
+  // no port chosen.
+  static DisplaySettings Defaults();
+  // The values the window's controls hold when it is created: the defaults, but no character
+  // chosen in the three character lists.
   static DisplaySettings Initial();
-
-  // The defaults command ("Alapértelmezett beállítások betöltése", `alapbuttonClick`): every
-  // field set to its default, `Comport_up` unchanged.
-  void ApplyDefaults();
 
   // Texts.
   const std::string& merlegnev() const { return merlegnev_; }
@@ -149,5 +150,130 @@ private:
   std::int32_t verziogroup_ = -1;
   std::string comportUp_;
 };
+
+// How a settings file holds a field.
+enum class TKeyKind : std::uint8_t {
+  kkINDEX,  // a list index, written in decimal
+  kkSWITCH, // "1" on, "0" off
+  kkTEXT,   // one line of text
+  kkLINES,  // the description: its line breaks kept inside one value
+  kkPORT,   // the chosen port's name, matched against the port list when read
+};
+
+// One key of the settings file: the field it holds and the field's default. An index or a switch
+// goes through `number`/`setNumber` (a switch as 0 or 1), a text through `text`/`setText`.
+struct TSettingsKey {
+  std::string_view key;
+  TKeyKind kind;
+  std::int32_t defaultNumber = 0;
+  std::string_view defaultText = {};
+  std::int32_t (*number)(const DisplaySettings&) = nullptr;
+  void (*setNumber)(DisplaySettings&, std::int32_t) = nullptr;
+  std::string (*text)(const DisplaySettings&) = nullptr;
+  void (*setText)(DisplaySettings&, std::string_view) = nullptr;
+};
+
+// The keys of the settings file in the order they are written, with every field's default: the
+// one place the defaults are written. The port's default is the one a file without it names.
+inline constexpr std::array<TSettingsKey, 18> kSettingsKeys = {{
+    {.key = "bd",
+     .kind = TKeyKind::kkINDEX,
+     .defaultNumber = 5,
+     .number = [](const DisplaySettings& s) { return s.bd(); },
+     .setNumber = [](DisplaySettings& s, std::int32_t v) { s.SetBd(v); }},
+    {.key = "pr",
+     .kind = TKeyKind::kkINDEX,
+     .defaultNumber = 3,
+     .number = [](const DisplaySettings& s) { return s.pr(); },
+     .setNumber = [](DisplaySettings& s, std::int32_t v) { s.SetPr(v); }},
+    {.key = "tm",
+     .kind = TKeyKind::kkINDEX,
+     .defaultNumber = 13, // CR
+     .number = [](const DisplaySettings& s) { return s.tm(); },
+     .setNumber = [](DisplaySettings& s, std::int32_t v) { s.SetTm(v); }},
+    {.key = "kr",
+     .kind = TKeyKind::kkINDEX,
+     .defaultNumber = 13, // CR
+     .number = [](const DisplaySettings& s) { return s.kr(); },
+     .setNumber = [](DisplaySettings& s, std::int32_t v) { s.SetKr(v); }},
+    {.key = "le",
+     .kind = TKeyKind::kkINDEX,
+     .defaultNumber = 0,
+     .number = [](const DisplaySettings& s) { return s.le(); },
+     .setNumber = [](DisplaySettings& s, std::int32_t v) { s.SetLe(v); }},
+    {.key = "lh",
+     .kind = TKeyKind::kkINDEX,
+     .defaultNumber = 0,
+     .number = [](const DisplaySettings& s) { return s.lh(); },
+     .setNumber = [](DisplaySettings& s, std::int32_t v) { s.SetLh(v); }},
+    {.key = "fe",
+     .kind = TKeyKind::kkINDEX,
+     .defaultNumber = 0,
+     .number = [](const DisplaySettings& s) { return s.fe(); },
+     .setNumber = [](DisplaySettings& s, std::int32_t v) { s.SetFe(v); }},
+    {.key = "tp",
+     .kind = TKeyKind::kkINDEX,
+     .defaultNumber = 0,
+     .number = [](const DisplaySettings& s) { return s.tp(); },
+     .setNumber = [](DisplaySettings& s, std::int32_t v) { s.SetTp(v); }},
+    {.key = "bt",
+     .kind = TKeyKind::kkINDEX,
+     .defaultNumber = 0,
+     .number = [](const DisplaySettings& s) { return s.bt(); },
+     .setNumber = [](DisplaySettings& s, std::int32_t v) { s.SetBt(v); }},
+    {.key = "hk",
+     .kind = TKeyKind::kkINDEX,
+     .defaultNumber = 114, // "r"
+     .number = [](const DisplaySettings& s) { return s.hk(); },
+     .setNumber = [](DisplaySettings& s, std::int32_t v) { s.SetHk(v); }},
+    {.key = "or",
+     .kind = TKeyKind::kkINDEX,
+     .defaultNumber = 0,
+     .number = [](const DisplaySettings& s) { return s.ora(); },
+     .setNumber = [](DisplaySettings& s, std::int32_t v) { s.SetOra(v); }},
+    {.key = "ht",
+     .kind = TKeyKind::kkTEXT,
+     .defaultText = "ERROR",
+     .text = [](const DisplaySettings& s) { return s.ht(); },
+     .setText = [](DisplaySettings& s, std::string_view v) { s.SetHt(std::string(v)); }},
+    {.key = "nev",
+     .kind = TKeyKind::kkTEXT,
+     .defaultText = "M\xE9rleg", // Mérleg
+     .text = [](const DisplaySettings& s) { return s.merlegnev(); },
+     .setText = [](DisplaySettings& s, std::string_view v) { s.SetMerlegnev(std::string(v)); }},
+    {.key = "au",
+     .kind = TKeyKind::kkSWITCH,
+     .defaultNumber = 1,
+     .number = [](const DisplaySettings& s) -> std::int32_t { return s.au() ? 1 : 0; },
+     .setNumber = [](DisplaySettings& s, std::int32_t v) { s.SetAu(v != 0); }},
+    {.key = "ve",
+     .kind = TKeyKind::kkINDEX,
+     .defaultNumber = 1,
+     .number = [](const DisplaySettings& s) { return s.verziogroup(); },
+     .setNumber = [](DisplaySettings& s, std::int32_t v) { s.SetVerziogroup(v); }},
+    {.key = "comment",
+     .kind = TKeyKind::kkLINES,
+     .text = [](const DisplaySettings& s) { return s.leiras(); },
+     .setText = [](DisplaySettings& s, std::string_view v) { s.SetLeiras(v); }},
+    {.key = "port",
+     .kind = TKeyKind::kkPORT,
+     .defaultText = "COM1",
+     .text = [](const DisplaySettings& s) { return s.Comport_up(); },
+     .setText = [](DisplaySettings& s, std::string_view v) { s.SetComport_up(std::string(v)); }},
+    {.key = "nm",
+     .kind = TKeyKind::kkSWITCH,
+     .defaultNumber = 0,
+     .number = [](const DisplaySettings& s) -> std::int32_t { return s.nm() ? 1 : 0; },
+     .setNumber = [](DisplaySettings& s, std::int32_t v) { s.SetNm(v != 0); }},
+}};
+
+// The row of a key; a key that is not in the table does not compile where it is looked up at
+// compile time.
+constexpr const TSettingsKey& SettingsKey(std::string_view key) {
+  for (const TSettingsKey& row : kSettingsKeys)
+    if (row.key == key)
+      return row;
+  throw std::out_of_range("no such settings key");
+}
 
 } // namespace rv58

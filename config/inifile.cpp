@@ -143,11 +143,6 @@ bool EditFile(const std::string& path, const std::vector<TextEdit>& edits) {
   });
 }
 
-bool IsMissing(const std::string& path) {
-  std::string raw;
-  return fileio::ReadWholeFile(path, raw) == fileio::ReadStatus::Missing;
-}
-
 } // namespace
 
 TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName)) {}
@@ -155,15 +150,6 @@ TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName)) {}
 std::string TIniFile::ReadString(std::string_view section, std::string_view key,
                                  std::string_view defaultValue) const {
   return ReadSectionSnapshot(section).ReadString(key, defaultValue);
-}
-
-std::int32_t TIniFile::ReadInteger(std::string_view section, std::string_view key,
-                                   std::int32_t defaultValue) const {
-  return ReadSectionSnapshot(section).ReadInteger(key, defaultValue);
-}
-
-bool TIniFile::ReadBool(std::string_view section, std::string_view key, bool defaultValue) const {
-  return ReadSectionSnapshot(section).ReadBool(key, defaultValue);
 }
 
 bool TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
@@ -189,14 +175,6 @@ bool TIniFile::WriteValues(std::string_view section,
   return EditFile(fileName_, edits);
 }
 
-bool TIniFile::WriteInteger(std::string_view section, std::string_view key, std::int32_t value) {
-  return WriteString(section, key, std::to_string(value));
-}
-
-bool TIniFile::WriteBool(std::string_view section, std::string_view key, bool value) {
-  return WriteString(section, key, value ? "1" : "0");
-}
-
 std::vector<std::string> TIniFile::ReadSection(std::string_view section) const {
   return ini::SectionKeys(ReadText(fileName_), section);
 }
@@ -215,22 +193,6 @@ std::vector<std::string> TIniFile::ReadSections() const {
 
 bool TIniFile::SectionExists(std::string_view section) const {
   return !ReadSection(section).empty();
-}
-
-bool TIniFile::ValueExists(std::string_view section, std::string_view key) const {
-  return ReadSectionSnapshot(section).Find(key).has_value();
-}
-
-bool TIniFile::DeleteKey(std::string_view section, std::string_view key) {
-  if (IsMissing(fileName_))
-    return true;
-  return EditFile(fileName_, {[&](const std::string& text) { return ini::DeleteKey(text, section, key); }});
-}
-
-bool TIniFile::EraseSection(std::string_view section) {
-  if (IsMissing(fileName_))
-    return true;
-  return EditFile(fileName_, {[&](const std::string& text) { return ini::EraseSection(text, section); }});
 }
 
 } // namespace rv58

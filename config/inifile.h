@@ -28,11 +28,6 @@ std::optional<std::string> FindValue(std::string_view content, std::string_view 
 std::string SetValue(std::string_view content, std::string_view section, std::string_view key,
                      std::string_view value);
 
-// The content after deleting the first matching key, or the first matching section's header and
-// key lines (its comment lines stay).
-std::string DeleteKey(std::string_view content, std::string_view section, std::string_view key);
-std::string EraseSection(std::string_view content, std::string_view section);
-
 // One (key, value) pair per distinct key of the first matching section, in order of first
 // appearance, values as FindValue gives them; one pass over the section.
 std::vector<std::pair<std::string, std::string>> SectionValues(std::string_view content,
@@ -85,20 +80,11 @@ public:
   // a present empty key gives "".
   std::string ReadString(std::string_view section, std::string_view key, std::string_view defaultValue) const;
 
-  // ReadString, a "0x"/"0X" prefix on a value longer than 2 bytes taken as hexadecimal, then the
-  // shared integer conversion; anything that does not convert gives `defaultValue`.
-  std::int32_t ReadInteger(std::string_view section, std::string_view key, std::int32_t defaultValue) const;
-
-  // ReadInteger(section, key, defaultValue ? 1 : 0) != 0.
-  bool ReadBool(std::string_view section, std::string_view key, bool defaultValue) const;
-
   // Replace the value in place (key spelling and position kept), or add the key after the last
   // key line of its section, or append the section at the end of the file; create a missing
   // file. Returns false when the file could not be written (missing folder, no permission,
   // disk full, not a regular file, empty section or key); the file is then unchanged.
   bool WriteString(std::string_view section, std::string_view key, std::string_view value);
-  bool WriteInteger(std::string_view section, std::string_view key, std::int32_t value); // decimal
-  bool WriteBool(std::string_view section, std::string_view key, bool value);            // "1" / "0"
 
   // WriteString for each (key, value) in order, as one replacement of the file: every key is
   // written or, when the file cannot be written, none is.
@@ -121,12 +107,6 @@ public:
 
   // True when the section has at least one key (the classic wrapper's meaning).
   bool SectionExists(std::string_view section) const;
-  bool ValueExists(std::string_view section, std::string_view key) const;
-
-  // Remove the first matching key line / the first matching section's header and key lines
-  // (comment lines stay). Deleting something that is not there succeeds and changes nothing.
-  bool DeleteKey(std::string_view section, std::string_view key);
-  bool EraseSection(std::string_view section);
 
 private:
   std::string fileName_;

@@ -231,34 +231,6 @@ std::string SetValue(std::string_view content, std::string_view section, std::st
   return out;
 }
 
-std::string DeleteKey(std::string_view content, std::string_view section, std::string_view key) {
-  const SectionRange range = FindSection(content, section);
-  if (!range.found)
-    return std::string(content);
-  const auto line = FindKeyLine(content, range.begin, range.end, key);
-  if (!line)
-    return std::string(content);
-  std::string out(content.substr(0, line->start));
-  out.append(content.substr(line->next));
-  return out;
-}
-
-std::string EraseSection(std::string_view content, std::string_view section) {
-  const SectionRange range = FindSection(content, section);
-  if (!range.found)
-    return std::string(content);
-  std::string out(content.substr(0, range.headerStart));
-  std::size_t pos = range.begin;
-  while (pos < range.end) {
-    const Line line = NextLine(content, pos);
-    pos = line.next;
-    if (line.kind == Kind::Comment || line.kind == Kind::Blank)
-      out.append(content.substr(line.start, line.next - line.start));
-  }
-  out.append(content.substr(range.end));
-  return out;
-}
-
 std::vector<std::string> SectionKeys(std::string_view content, std::string_view section) {
   const SectionRange range = FindSection(content, section);
   if (!range.found)

@@ -16,9 +16,7 @@ inline constexpr std::string_view kFormPosKey = "rvform"; // the main window's i
 inline constexpr std::string_view kOptSection = "Opt";
 inline constexpr std::string_view kLastSaveDirKey = "lastsavedir"; // folder with trailing separator
 inline constexpr std::string_view kLastOpenDirKey = "lastopendir"; // folder with trailing separator
-inline constexpr std::string_view kLastUploadSection =
-    kSettingsSection;                                      // the last upload, in the settings-file format
-inline constexpr std::string_view kPortsSection = "Ports"; // COMn=/dev/... explicit port names
+inline constexpr std::string_view kPortsSection = "Ports";         // COMn=/dev/... explicit port names
 
 // A stored window position "width;height;top;left". Pieces are applied in this order; the
 // first missing or bad piece and everything after it stay unset.

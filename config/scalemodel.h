@@ -31,16 +31,16 @@ namespace rv58 {
 // The settings the preview depends on, taken from the pages (indices as the pages hold them;
 // -1 for nothing chosen).
 struct FrameSettings {
-  std::int32_t tm = 13;
-  std::int32_t kr = 13;
-  std::int32_t le = 0;
-  std::int32_t lh = 0;
-  bool nm = false;
-  std::int32_t tp = 0;
-  std::int32_t bt = 0;
-  bool au = true;
+  std::int32_t tm = SettingsKey("tm").defaultNumber;
+  std::int32_t kr = SettingsKey("kr").defaultNumber;
+  std::int32_t le = SettingsKey("le").defaultNumber;
+  std::int32_t lh = SettingsKey("lh").defaultNumber;
+  bool nm = SettingsKey("nm").defaultNumber != 0;
+  std::int32_t tp = SettingsKey("tp").defaultNumber;
+  std::int32_t bt = SettingsKey("bt").defaultNumber;
+  bool au = SettingsKey("au").defaultNumber != 0;
   std::int32_t hk = -1;
-  std::string ht = "ERROR";
+  std::string ht = std::string(SettingsKey("ht").defaultText);
 
   static FrameSettings From(const DisplaySettings& settings);
   bool operator==(const FrameSettings&) const = default;
@@ -79,7 +79,8 @@ std::size_t DisplayCells(std::string_view text);
 // kept up to `limit`; older ones are dropped first.
 class TFrameSplitter {
 public:
-  explicit TFrameSplitter(std::int32_t tm = 13, std::size_t limit = 64 * 1024) : tm_(tm), limit_(limit) {}
+  explicit TFrameSplitter(std::int32_t tm = SettingsKey("tm").defaultNumber, std::size_t limit = 64 * 1024)
+      : tm_(tm), limit_(limit) {}
   std::vector<std::string> Feed(std::string_view bytes);
   const std::string& Pending() const { return pending_; }
   void Clear() { pending_.clear(); }

@@ -72,58 +72,58 @@ SettingsFileStatus CheckSettingsFile(const std::string& fileName, std::string_vi
 bool savefile(const DisplaySettings& s, TIniFile& file, std::string_view section) {
   // All keys in one replacement of the file: one flush to disk instead of 18, and a file that
   // cannot be written keeps its old settings whole instead of half of the new ones.
-  const auto number = [](std::int32_t i) { return std::to_string(i); };
-  const auto flag = [](bool on) { return std::string(on ? "1" : "0"); };
-  return file.WriteValues(section, {
-                                       {"bd", number(s.bd())},
-                                       {"pr", number(s.pr())},
-                                       {"tm", number(s.tm())},
-                                       {"kr", number(s.kr())},
-                                       {"le", number(s.le())},
-                                       {"lh", number(s.lh())},
-                                       {"fe", number(s.fe())},
-                                       {"tp", number(s.tp())},
-                                       {"bt", number(s.bt())},
-                                       {"hk", number(s.hk())},
-                                       {"or", number(s.ora())},
-                                       {"ht", OneLine(s.ht())},
-                                       {"nev", OneLine(s.merlegnev())},
-                                       {"au", flag(s.au())},
-                                       {"ve", number(s.verziogroup())},
-                                       {"comment", OneLine(EncodeLeiras(s.leiras()))},
-                                       {"port", OneLine(s.Comport_up())},
-                                       {"nm", flag(s.nm())},
-                                   });
+  std::vector<std::pair<std::string, std::string>> values;
+  values.reserve(kSettingsKeys.size());
+  for (const TSettingsKey& row : kSettingsKeys) {
+    std::string value;
+    switch (row.kind) {
+    case TKeyKind::kkINDEX:
+    case TKeyKind::kkSWITCH:
+      value = std::to_string(row.number(s));
+      break;
+    case TKeyKind::kkTEXT:
+    case TKeyKind::kkPORT:
+      value = OneLine(row.text(s));
+      break;
+    case TKeyKind::kkLINES:
+      value = OneLine(EncodeLeiras(row.text(s)));
+      break;
+    }
+    values.emplace_back(row.key, std::move(value));
+  }
+  return file.WriteValues(section, values);
 }
 
 void loadfile(DisplaySettings& s, const TIniFile& file, const std::vector<std::string>& availablePorts,
               std::string_view section) {
   // One read of the file: a settings file may be large, and the 18 keys come from one section.
   const ini::SectionReader r = file.ReadSectionSnapshot(section);
-  s.SetBd(r.ReadInteger("bd", 5));
-  s.SetPr(r.ReadInteger("pr", 3));
-  s.SetTm(r.ReadInteger("tm", 13));
-  s.SetKr(r.ReadInteger("kr", 13));
-  s.SetLe(r.ReadInteger("le", 0));
-  s.SetLh(r.ReadInteger("lh", 0));
-  s.SetFe(r.ReadInteger("fe", 0));
-  s.SetTp(r.ReadInteger("tp", 0));
-  s.SetBt(r.ReadInteger("bt", 0));
-  s.SetHk(r.ReadInteger("hk", 114));
-  s.SetOra(r.ReadInteger("or", 0));
-  s.SetHt(r.ReadString("ht", "ERROR"));
-  s.SetMerlegnev(r.ReadString("nev", "M\xE9rleg")); // Mérleg
-  s.SetAu(r.ReadBool("au", true));
-  s.SetVerziogroup(r.ReadInteger("ve", 1));
-  s.SetNm(r.ReadBool("nm", false));
-  s.SetLeiras(DecodeLeiras(r.ReadString("comment", "")));
-  const std::string port = r.ReadString("port", kDefaultPortName);
-  s.SetComport_up("");
-  for (const std::string& item : availablePorts)
-    if (SamePortName(item, port)) {
-      s.SetComport_up(item);
+  for (const TSettingsKey& row : kSettingsKeys) {
+    switch (row.kind) {
+    case TKeyKind::kkINDEX:
+      row.setNumber(s, r.ReadInteger(row.key, row.defaultNumber));
+      break;
+    case TKeyKind::kkSWITCH:
+      row.setNumber(s, r.ReadBool(row.key, row.defaultNumber != 0) ? 1 : 0);
+      break;
+    case TKeyKind::kkTEXT:
+      row.setText(s, r.ReadString(row.key, row.defaultText));
+      break;
+    case TKeyKind::kkLINES:
+      row.setText(s, DecodeLeiras(r.ReadString(row.key, row.defaultText)));
+      break;
+    case TKeyKind::kkPORT: {
+      const std::string port = r.ReadString(row.key, row.defaultText);
+      row.setText(s, "");
+      for (const std::string& item : availablePorts)
+        if (SamePortName(item, port)) {
+          row.setText(s, item);
+          break;
+        }
       break;
     }
+    }
+  }
 }
 
 } // namespace rv58

@@ -13,12 +13,12 @@ namespace rv58 {
 inline constexpr std::string_view kSettingsSection = "RV5";
 
 // The port a settings file names when it names none.
-inline constexpr std::string_view kDefaultPortName = "COM1";
+inline constexpr std::string_view kDefaultPortName = SettingsKey("port").defaultText;
 
-// Writes the 18 keys (bd pr tm kr le lh fe tp bt hk or ht nev au ve comment port nm, in this
-// order, each replaced in place or added as the INI rules say) into `section` of the file, in one
-// atomic replacement of the file. Returns true when written; false when the file could not be
-// written, and then the file is unchanged.
+// Writes the 18 keys of kSettingsKeys (bd pr tm kr le lh fe tp bt hk or ht nev au ve comment
+// port nm, in this order, each replaced in place or added as the INI rules say) into `section` of the file,
+// in one atomic replacement of the file. Returns true when written; false when the file could not be written,
+// and then the file is unchanged.
 bool savefile(const DisplaySettings& settings, TIniFile& file, std::string_view section = kSettingsSection);
 
 // Reads the keys from `section` of the file into `settings`, each with its default when missing

@@ -60,8 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::vector<std::string> ports = {"COM1", "COM7", "com12"};
   const std::filesystem::path path = rv58::fuzz::Folder() / "s.rv5";
   rv58::fuzz::WriteBytes(path, std::string_view(reinterpret_cast<const char*>(data), size));
-  rv58::DisplaySettings loaded = rv58::DisplaySettings::Initial();
-  loaded.ApplyDefaults();
+  rv58::DisplaySettings loaded = rv58::DisplaySettings::Defaults();
   rv58::loadfile(loaded, rv58::TIniFile(path.string()), ports);
   CheckMessage(loaded);
 

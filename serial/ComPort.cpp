@@ -129,7 +129,7 @@ void TCommThread::Execute() {
       if (result != TWaitResult::wrEvents)
         continue;
       eventMask_ = mask;
-      modemStatus_ = modem;
+      modemStatusBeforeWait_ = modem;
       handOff_.RunOnMain([this] { Dispatch(); });
       if ((mask & evRXCHAR) && receiveGap_.count() > 0) {
         std::unique_lock<std::mutex> lock(gapMutex_);
@@ -161,7 +161,7 @@ void TCommThread::Dispatch() {
     }
     if (mask != 0 && statusHandler_) {
       auto status = statusHandler_;
-      status(mask, modemStatus_);
+      status(mask, modemStatusBeforeWait_);
     }
   } catch (...) {
     --inDispatch_;
@@ -191,7 +191,7 @@ void TComPort::Open() {
   transmitFailed_ = false;
   std::shared_ptr<TCommThread> thread;
   try {
-    thread = TCommThread::Create(PortDevicePath(Port), opener_, handOff_);
+    thread = TCommThread::Create(PortNames.DevicePath(Port), opener_, handOff_);
   } catch (const EComThreadError&) {
     if (auto onError = OnError)
       onError(*this);

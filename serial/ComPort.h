@@ -5,6 +5,7 @@
 
 #include "comdevice.h"
 #include "handoff.h"
+#include "portnames.h"
 
 #include <atomic>
 #include <chrono>
@@ -20,8 +21,6 @@
 
 namespace rv58 {
 
-enum TParity : std::uint8_t { ptNONE = 0, ptODD = 1, ptEVEN = 2, ptMARK = 3, ptSPACE = 4 };
-enum TStopBit : std::uint8_t { sbONE = 0, sbONE5 = 1, sbTWO = 2 };
 enum TReceiveMode : std::uint8_t { rmRAW = 0, rmTERM = 1 };
 
 class TComPort;
@@ -108,7 +107,7 @@ private:
   int inDispatch_ = 0;
   // Written by the loop only while no dispatch runs; read by the dispatch while the loop waits.
   std::uint32_t eventMask_ = 0;
-  std::uint32_t modemStatus_ = 0;
+  std::uint32_t modemStatusBeforeWait_ = 0; // sampled before the wait that ended with eventMask_
   // Main thread only.
   TReceiveHandler receiveHandler_;
   TStatusHandler statusHandler_;
@@ -124,7 +123,9 @@ public:
   TComPort& operator=(const TComPort&) = delete;
 
   // Line settings; they take effect at the next Open.
-  std::string Port = "COM1"; // a port name (through the port-name table) or a device path
+  std::string Port = "COM1"; // a port name (through PortNames) or a device path
+  // What a port name stands for; its owner hands it in (by default no explicit entries).
+  TPortNames PortNames;
   std::uint32_t Baud = 9600;
   std::uint8_t DataBits = 8;
   TParity Parity = ptNONE;

@@ -27,6 +27,11 @@ inline constexpr std::uint32_t msDSR_ON = 0x0020;
 inline constexpr std::uint32_t msRING_ON = 0x0040;
 inline constexpr std::uint32_t msRLSD_ON = 0x0080;
 
+// Parity and stop bits of the serial port component (TComPort), in the platform's own codes; the
+// one order of parities wherever a line format is held.
+enum TParity : std::uint8_t { ptNONE = 0, ptODD = 1, ptEVEN = 2, ptMARK = 3, ptSPACE = 4 };
+enum TStopBit : std::uint8_t { sbONE = 0, sbONE5 = 1, sbTWO = 2 };
+
 // Line settings as the component holds them; parity and stop bits are the ordinals of TParity and
 // TStopBit.
 struct TLineSettings {

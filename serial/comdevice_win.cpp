@@ -1,5 +1,7 @@
 // Windows back-end of the device interface: an overlapped handle opened without sharing, the
 // line in the device control block, WaitCommEvent for the reader thread, stopped through an event.
+#include "portnames.h"
+
 #include "comdevice_win.h"
 #include "widetext_win.h"
 
@@ -354,8 +356,7 @@ std::shared_ptr<TWinCommApi> Win32CommApi() {
 
 std::wstring WinDevicePath(const std::string& path) {
   const std::wstring w = WideFromUtf8(path);
-  const bool portName = w.size() > 3 && (w[0] | 0x20) == L'c' && (w[1] | 0x20) == L'o' &&
-                        (w[2] | 0x20) == L'm' && w.find_first_not_of(L"0123456789", 3) == std::wstring::npos;
+  const bool portName = PortNumber(path).has_value();
   // Only COM1 to COM9 are also plain DOS names; every number opens through the device namespace.
   return portName ? L"\\\\.\\" + w : w;
 }

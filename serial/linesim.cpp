@@ -33,7 +33,9 @@ TLineFormat TLineFormat::FromIndices(std::int32_t bd, std::int32_t pr) {
   if (pr >= 0 && pr < 24) {
     f.dataBits = 5 + pr % 4;
     f.stopBits = 1 + (pr / 4) % 2;
-    f.parity = pr / 8;
+    // The `pr` list counts none, even, odd.
+    constexpr TParity kListed[] = {ptNONE, ptEVEN, ptODD};
+    f.parity = kListed[pr / 8];
   }
   return f;
 }
@@ -44,11 +46,12 @@ std::int32_t TLineFormat::BdIndex() const {
 }
 
 std::int32_t TLineFormat::PrIndex() const {
-  return rv58::PrIndex(dataBits, parity, stopBits);
+  return rv58::PrIndex(dataBits, parity == ptEVEN ? 1 : parity == ptODD ? 2 : 0, stopBits);
 }
 
 std::string TLineFormat::Name() const {
-  return std::to_string(baud) + " " + std::to_string(dataBits) + "NEO"[parity] + std::to_string(stopBits);
+  const char letter = parity == ptEVEN ? 'E' : parity == ptODD ? 'O' : 'N';
+  return std::to_string(baud) + " " + std::to_string(dataBits) + letter + std::to_string(stopBits);
 }
 
 bool TBitStream::LevelAt(double time) const {
@@ -75,9 +78,9 @@ double Transmit(TBitStream& line, const TLineFormat& f, double start, std::strin
     t += bit;
     for (int i = 0; i < f.dataBits; ++i, t += bit)
       Push(line, t, (value >> i) & 1u);
-    if (f.parity != 0) {
+    if (f.parity != ptNONE) {
       const bool even = EvenWeight(value);
-      Push(line, t, f.parity == 1 ? !even : even);
+      Push(line, t, f.parity == ptEVEN ? !even : even);
       t += bit;
     }
     Push(line, t, true);
@@ -116,9 +119,9 @@ std::vector<TReceivedByte> Receive(const TBitStream& line, const TLineFormat& f,
         value |= 1u << i;
     int next = f.dataBits;
     bool parityError = false;
-    if (f.parity != 0) {
+    if (f.parity != ptNONE) {
       const bool p = line.LevelAt(edge + bit * (1.5 + next));
-      const bool expected = f.parity == 1 ? !EvenWeight(value) : EvenWeight(value);
+      const bool expected = f.parity == ptEVEN ? !EvenWeight(value) : EvenWeight(value);
       parityError = p != expected;
       ++next;
     }

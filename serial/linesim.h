@@ -5,6 +5,8 @@
 // first stop bit checked), with the framing and parity errors it would flag. A pseudo-terminal
 // cannot show a wrong speed; this can.
 
+#include "comdevice.h"
+
 #include <cstdint>
 #include <random>
 #include <string>
@@ -16,9 +18,9 @@ namespace rv58 {
 // Speed and character format of one end of the line.
 struct TLineFormat {
   std::uint32_t baud = 9600;
-  int dataBits = 8; // 5 to 8
-  int parity = 0;   // 0 none, 1 even, 2 odd (the `pr` list's order)
-  int stopBits = 1; // 1 or 2
+  int dataBits = 8;        // 5 to 8
+  TParity parity = ptNONE; // ptNONE, ptEVEN or ptODD
+  int stopBits = 1;        // 1 or 2
 
   // From the indices of the `bd` and `pr` lists.
   static TLineFormat FromIndices(std::int32_t bd, std::int32_t pr);

@@ -9,16 +9,6 @@ namespace rv58 {
 
 namespace {
 
-std::vector<TExplicitPort>& ExplicitStore() {
-  static std::vector<TExplicitPort> store;
-  return store;
-}
-
-TPortSystem& SystemStore() {
-  static TPortSystem system;
-  return system;
-}
-
 std::vector<std::string> PathsOf(const std::vector<TPortDevice>& devices) {
   std::vector<std::string> paths;
   paths.reserve(devices.size());
@@ -35,7 +25,11 @@ std::optional<int> PortNumber(std::string_view name) {
   for (std::size_t i = 0; i < 3; ++i)
     if (std::toupper(static_cast<unsigned char>(name[i])) != "COM"[i])
       return std::nullopt;
-  const auto number = TryStrToInt(name.substr(3));
+  return PortNumberDigits(name.substr(3));
+}
+
+std::optional<int> PortNumberDigits(std::string_view digits) {
+  const auto number = TryStrToInt(digits);
   if (!number || *number < 1 || *number > kMaxPortNumber)
     return std::nullopt;
   return *number;
@@ -136,30 +130,19 @@ bool TPortNameTable::IsExplicit(int number) const {
   return number >= 1 && number <= kMaxPortNumber && explicit_[static_cast<std::size_t>(number)];
 }
 
-void SetExplicitPorts(const TIniPairs& pairs) {
-  ExplicitStore() = ParseExplicitPorts(pairs);
-}
-
-const std::vector<TExplicitPort>& ExplicitPorts() {
-  return ExplicitStore();
-}
-
-std::string PortDevicePath(std::string_view portOrPath) {
+std::string TPortNames::DevicePath(std::string_view portOrPath) const {
   const auto number = PortNumber(portOrPath);
   if (!number)
     return std::string(portOrPath);
-  return TPortTable(ThisPortSystem(), ExplicitPorts()).PathOf(*number);
-}
-
-const TPortSystem& ThisPortSystem() {
-  return SystemStore();
-}
-
-void SetThisPortSystem(const TPortSystem& sys) {
-  SystemStore() = sys;
+  // Without the devices, the names table knows the explicit entries and the fixed numbers.
+  const TPortNameTable names(system, explicitPorts, {});
+  const bool pool = !names.IsExplicit(*number) && DefaultDevicePath(*number).empty();
+  return pool ? TPortTable(system, explicitPorts).PathOf(*number) : names.PathOf(*number);
 }
 
 TPortTable::TPortTable(const TPortSystem& sys, const std::vector<TExplicitPort>& explicitPorts) {
+  if (sys.onTableBuilt)
+    sys.onTableBuilt();
   std::array<std::optional<TPortDevice>, kMaxPortNumber + 1> found;
   bool any = false;
   // The first source that finds a number describes it.

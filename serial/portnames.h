@@ -26,8 +26,11 @@ namespace rv58 {
 inline constexpr int kMaxPortNumber = 256;
 
 // The number of a port name "COM1" ... "COM256" (prefix in any letter case, the number through
-// the shared integer conversion), or nothing when the text is not a port name.
+// the shared integer conversion), or nothing when the text is not a port name. The one reading
+// of port names; PortNumberDigits reads what follows the prefix, for a source whose own rule
+// checks the prefix.
 std::optional<int> PortNumber(std::string_view name);
+std::optional<int> PortNumberDigits(std::string_view digits);
 
 // One "Ports" entry: a port number and the device path its value names.
 struct TExplicitPort {
@@ -83,6 +86,7 @@ struct TListedPort {
 // The names are numbered over the devices of the sources that were used.
 class TPortTable {
 public:
+  // Lists the machine's ports: every source is asked (TPortSystem::onTableBuilt is told).
   TPortTable(const TPortSystem& sys, const std::vector<TExplicitPort>& explicitPorts);
 
   // The ports found, in ascending order of their numbers.
@@ -98,25 +102,22 @@ private:
   TPortNameTable names_;
 };
 
-// The system the program's port table reads: this machine's unless replaced (tests, tools).
-const TPortSystem& ThisPortSystem();
-void SetThisPortSystem(const TPortSystem& sys);
+// What turns port names into devices: the system the port table reads and the explicit entries
+// of the preferences file. Its owner (the window, rv58ctl) loads it and hands it to whatever
+// lists or opens ports.
+struct TPortNames {
+  TPortSystem system;
+  std::vector<TExplicitPort> explicitPorts;
 
-// The explicit entries the program uses, loaded from the preferences file.
-void SetExplicitPorts(const TIniPairs& pairs);
-const std::vector<TExplicitPort>& ExplicitPorts();
+  // The device path a port name stands for, or the text unchanged when it is not a port name (a
+  // device path given directly); empty when a port name maps to no device. An explicit entry or
+  // a fixed default number answers from the name alone; only a number from the pool (devices
+  // without a default number) builds the port table, which lists the machine's ports.
+  std::string DevicePath(std::string_view portOrPath) const;
+};
 
-// Reads the "Ports" section of this preferences file into the explicit entries and remembers the
-// file for ReloadPortsSection. A missing file or section gives no entries.
-void LoadPortsSection(const std::string& iniPath);
-
-// Reads the remembered preferences file again (before every listing of the ports); does nothing
-// when none was loaded.
-void ReloadPortsSection();
-
-// The device path a port name stands for in the port table of this machine, or the text
-// unchanged when it is not a port name (a device path given directly). Empty when a port name
-// maps to no device.
-std::string PortDevicePath(std::string_view portOrPath);
+// The "Ports" section of this preferences file as explicit entries (a missing file or section
+// gives none), on this machine's port system.
+TPortNames LoadPortNames(const std::string& iniPath);
 
 } // namespace rv58

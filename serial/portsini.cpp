@@ -6,25 +6,11 @@
 
 namespace rv58 {
 
-namespace {
-
-std::string& RememberedIniPath() {
-  static std::string path;
-  return path;
-}
-
-} // namespace
-
-void LoadPortsSection(const std::string& iniPath) {
-  RememberedIniPath() = iniPath;
-  ReloadPortsSection();
-}
-
-void ReloadPortsSection() {
-  const std::string& path = RememberedIniPath();
-  if (path.empty())
-    return;
-  SetExplicitPorts(TIniFile(path).ReadSectionValues(kPortsSection));
+TPortNames LoadPortNames(const std::string& iniPath) {
+  TPortNames names;
+  if (!iniPath.empty())
+    names.explicitPorts = ParseExplicitPorts(TIniFile(iniPath).ReadSectionValues(kPortsSection));
+  return names;
 }
 
 } // namespace rv58

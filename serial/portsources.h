@@ -7,6 +7,7 @@
 // folder, "/" in the program, so that a test can lay out a fake system in a temporary folder.
 // No source ever opens a device.
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,6 +34,8 @@ struct TPortSystem {
   std::string root = "/";
   // The device-node source takes character devices only; a fake tree in a test may use plain files.
   bool requireCharDevices = true;
+  // Told each time the port table lists the ports (tests count the listings).
+  std::function<void()> onTableBuilt;
 };
 
 // Source 1: the serial hardware the system's device registry knows, empty slots left out, in the

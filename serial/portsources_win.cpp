@@ -1,6 +1,6 @@
 #include "cp1250.h"
+#include "portnames.h"
 #include "portsources.h"
-#include "strconv.h"
 
 #include "portsources_win.h"
 #include "widetext_win.h"
@@ -26,8 +26,8 @@ class TAcceptor {
 public:
   explicit TAcceptor(std::vector<std::string>& d) : d_(d) {}
   bool Accept(const std::wstring& numberText, const std::wstring& description) {
-    const auto number = TryStrToInt(ToCp1250(numberText));
-    if (!number || *number < 1 || static_cast<std::size_t>(*number) > d_.size())
+    const auto number = PortNumberDigits(ToCp1250(numberText));
+    if (!number || static_cast<std::size_t>(*number) > d_.size())
       return false;
     std::string& slot = d_[static_cast<std::size_t>(*number - 1)];
     if (slot.empty())
@@ -285,13 +285,7 @@ std::vector<TPortDevice> ListDeviceNodes(const TPortSystem&) {
 std::optional<int> DefaultPortNumber(std::string_view devicePath) {
   if (devicePath.starts_with("\\\\.\\"))
     devicePath.remove_prefix(4);
-  if (devicePath.size() < 4 || !devicePath.starts_with("COM") ||
-      devicePath.find_first_not_of("0123456789", 3) != std::string_view::npos)
-    return std::nullopt;
-  const auto number = TryStrToInt(devicePath.substr(3));
-  if (!number || *number < 1 || *number > 256)
-    return std::nullopt;
-  return *number;
+  return PortNumber(devicePath);
 }
 
 std::string DefaultDevicePath(int number) {

@@ -5,8 +5,7 @@ namespace rv58 {
 void SetLineFormat(TComPort& port, const TLineFormat& f) {
   port.Baud = f.baud;
   port.DataBits = static_cast<std::uint8_t>(f.dataBits);
-  // The `pr` list counts none, even, odd; the component's parity codes are none, odd, even.
-  port.Parity = f.parity == 1 ? ptEVEN : f.parity == 2 ? ptODD : ptNONE;
+  port.Parity = f.parity;
   port.StopBits = f.stopBits == 2 ? sbTWO : sbONE;
 }
 

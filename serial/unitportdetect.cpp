@@ -30,8 +30,7 @@ private:
 
 } // namespace
 
-bool DetectPortsOn(const TPortSystem& sys, const std::vector<TExplicitPort>& explicitPorts,
-                   std::span<TDetectedPort> Ports, int MaxIndex) {
+bool DetectPorts(const TPortNames& names, std::span<TDetectedPort> Ports, int MaxIndex) {
   // A caller's MaxIndex beyond its table would write past the end.
   MaxIndex = std::min(MaxIndex, static_cast<int>(Ports.size()) - 1);
   if (MaxIndex < 0)
@@ -41,20 +40,16 @@ bool DetectPortsOn(const TPortSystem& sys, const std::vector<TExplicitPort>& exp
   TAcceptor acceptor(Ports, MaxIndex);
 
   bool found = false;
-  const TPortTable table(sys, explicitPorts);
+  const TPortTable table(names.system, names.explicitPorts);
   for (const auto& port : table.Ports())
     found |= acceptor.Accept(port.number, port.device.description);
   return found;
 }
 
-bool DetectPorts(std::span<TDetectedPort> Ports, int MaxIndex) {
-  return DetectPortsOn(ThisPortSystem(), ExplicitPorts(), Ports, MaxIndex);
-}
-
-void ListPortsOn(const TPortSystem& sys, const std::vector<TExplicitPort>& explicitPorts,
-                 std::span<TDetectedPort> table, std::vector<std::string>& Strings, bool Descriptive) {
+void ListPorts(const TPortNames& names, std::vector<std::string>& Strings, bool Descriptive,
+               std::span<TDetectedPort> table) {
   Strings.clear();
-  DetectPortsOn(sys, explicitPorts, table, static_cast<int>(table.size()) - 1);
+  DetectPorts(names, table, static_cast<int>(table.size()) - 1);
   for (std::size_t i = 0; i < table.size(); ++i) {
     const auto& description = table[i].Description;
     if (description.empty())
@@ -64,12 +59,6 @@ void ListPortsOn(const TPortSystem& sys, const std::vector<TExplicitPort>& expli
       line += " - " + description;
     Strings.push_back(std::move(line));
   }
-}
-
-void ListPorts(std::vector<std::string>& Strings, bool Descriptive) {
-  Strings.clear();
-  ReloadPortsSection();
-  ListPortsOn(ThisPortSystem(), ExplicitPorts(), DetectedPorts, Strings, Descriptive);
 }
 
 } // namespace rv58

@@ -1,7 +1,8 @@
 #pragma once
 
-// Port detection: which of the ports COM1 ... COM256 exist on this machine, with a text that
-// describes each, from the platform's sources in a fixed order of preference.
+// The port lists the window and rv58ctl show: the ports of the port table (portnames.h, which
+// asks the platform's sources), one record per number with its description, and the lines made
+// of them.
 
 #include "portnames.h"
 #include "portsources.h"
@@ -25,18 +26,12 @@ extern std::array<TDetectedPort, kMaxPortNumber> DetectedPorts;
 // (TPortTable: its sources in order of preference, the first that describes a number wins).
 // Numbers outside 1 to MaxIndex + 1 are ignored; MaxIndex is capped to the table's size.
 // Returns true when any source accepted a port number.
-bool DetectPorts(std::span<TDetectedPort> Ports, int MaxIndex);
+bool DetectPorts(const TPortNames& names, std::span<TDetectedPort> Ports, int MaxIndex);
 
-// The same on a given system and set of explicit entries.
-bool DetectPortsOn(const TPortSystem& sys, const std::vector<TExplicitPort>& explicitPorts,
-                   std::span<TDetectedPort> Ports, int MaxIndex);
-
-// Clears Strings, reloads the "Ports" section, runs DetectPorts(DetectedPorts, 255) and adds one
-// line per port found in ascending order: "COM3", or with Descriptive "COM3 - description".
-void ListPorts(std::vector<std::string>& Strings, bool Descriptive);
-
-// ListPorts on a given system and set of explicit entries, filling `table` instead.
-void ListPortsOn(const TPortSystem& sys, const std::vector<TExplicitPort>& explicitPorts,
-                 std::span<TDetectedPort> table, std::vector<std::string>& Strings, bool Descriptive);
+// Clears Strings, runs DetectPorts on `table` (DetectedPorts in the program) with its highest
+// index and adds one line per port found in ascending order: "COM3", or with Descriptive
+// "COM3 - description".
+void ListPorts(const TPortNames& names, std::vector<std::string>& Strings, bool Descriptive,
+               std::span<TDetectedPort> table = DetectedPorts);
 
 } // namespace rv58

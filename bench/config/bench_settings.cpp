@@ -33,8 +33,7 @@ private:
 };
 
 rv58::DisplaySettings Sample() {
-  rv58::DisplaySettings s = rv58::DisplaySettings::Initial();
-  s.ApplyDefaults();
+  rv58::DisplaySettings s = rv58::DisplaySettings::Defaults();
   s.SetComport_up("COM3");
   s.SetLeiras("M\xE9rleg a rakt\xE1rban\r\nm\xE1sodik sor\r\n");
   return s;

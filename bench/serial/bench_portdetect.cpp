@@ -42,7 +42,7 @@ void BM_DetectPorts_FakeTree64(benchmark::State& state) {
   std::array<rv58::TDetectedPort, rv58::kMaxPortNumber> table;
   int found = 0;
   for (auto _ : state) {
-    rv58::DetectPortsOn(sys, explicitPorts, table, 255);
+    rv58::DetectPorts({sys, explicitPorts}, table, 255);
     benchmark::DoNotOptimize(table.data());
   }
   for (const auto& entry : table)
@@ -55,7 +55,7 @@ void BM_DetectPorts_ThisMachine(benchmark::State& state) {
   rv58::TPortSystem sys; // root "/"
   std::array<rv58::TDetectedPort, rv58::kMaxPortNumber> table;
   for (auto _ : state) {
-    rv58::DetectPortsOn(sys, {}, table, 255);
+    rv58::DetectPorts({sys, {}}, table, 255);
     benchmark::DoNotOptimize(table.data());
   }
   int found = 0;
@@ -67,7 +67,7 @@ BENCHMARK(BM_DetectPorts_ThisMachine)->Unit(benchmark::kMicrosecond);
 
 // A preferences file whose "Ports" section holds n keys (a few port names among much else), read
 // as at every start, every refresh and every rv58ctl command.
-void BM_LoadPortsSection(benchmark::State& state) {
+void BM_LoadPortNames(benchmark::State& state) {
   FakeSystem folder;
   const std::string ini = folder.Root() + "/rv58led.ini";
   {
@@ -78,13 +78,15 @@ void BM_LoadPortsSection(benchmark::State& state) {
           << i << "\r\n";
     out << "[RV5]\r\nbd=9600\r\n";
   }
+  std::size_t entries = 0;
   for (auto _ : state) {
-    rv58::LoadPortsSection(ini);
-    benchmark::DoNotOptimize(rv58::ExplicitPorts().data());
+    const rv58::TPortNames names = rv58::LoadPortNames(ini);
+    entries = names.explicitPorts.size();
+    benchmark::DoNotOptimize(names.explicitPorts.data());
   }
-  state.counters["entries"] = static_cast<double>(rv58::ExplicitPorts().size());
+  state.counters["entries"] = static_cast<double>(entries);
 }
-BENCHMARK(BM_LoadPortsSection)->Arg(2000)->Arg(20000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadPortNames)->Arg(2000)->Arg(20000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -23,7 +23,7 @@ protected:
   FollowPorts() {
     bench.listPorts = [this](bool descriptive) {
       std::vector<std::string> lines;
-      ListPortsOn(fake.System(), {}, table, lines, descriptive);
+      ListPorts({fake.System(), {}}, lines, descriptive, table);
       return lines;
     };
     bench.portEvents = events.Factory();

@@ -27,7 +27,7 @@ protected:
       const QCursor* cursor = QGuiApplication::overrideCursor();
       cursorsWhileListing.push_back(cursor != nullptr ? cursor->shape() : Qt::BlankCursor);
       std::vector<std::string> lines{"left over"};
-      ListPortsOn(fake.System(), {}, table, lines, descriptive);
+      ListPorts({fake.System(), {}}, lines, descriptive, table);
       return lines;
     };
   }

@@ -12,6 +12,8 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <string>
+
 #include <gtest/gtest.h>
 
 namespace rv58::test {
@@ -43,7 +45,10 @@ INSTANTIATE_TEST_SUITE_P(Table, WindowHitTest,
                                            HitCase{102, 300, htLEFT},         // dl 2
                                            HitCase{600, 653, htBOTTOM},       // db 2
                                            HitCase{1078, 300, htRIGHT},       // dr 3
-                                           HitCase{600, 300, htDEFAULT}));    // inside
+                                           HitCase{600, 300, htDEFAULT}),     // inside
+                         [](const ::testing::TestParamInfo<HitCase>& info) {
+                           return "x" + std::to_string(info.param.x) + "y" + std::to_string(info.param.y);
+                         });
 
 TEST(WindowFrame, ZonesResizeTheMatchingEdgesWithTheMatchingCursor) {
   EXPECT_EQ(FrameHitEdges(htTOPLEFT), Qt::TopEdge | Qt::LeftEdge);

@@ -16,6 +16,9 @@
 #include <QPushButton>
 #include <QTranslator>
 
+#include <cctype>
+#include <string>
+
 #include <gtest/gtest.h>
 
 namespace rv58::test {
@@ -157,7 +160,14 @@ INSTANTIATE_TEST_SUITE_P(
                       FormPosCase{"2147483647;2147483647;0;0", QRect(0, 0, 800, 800)},
                       FormPosCase{"65535;600;10;20", QRect(0, 10, 800, 600)},
                       FormPosCase{"-5;-2147483648;-2147483648;-2147483648", QRect(0, 0, 750, 550)},
-                      FormPosCase{"900;900;2147483647;2147483647", QRect(0, 0, 800, 800)}));
+                      FormPosCase{"900;900;2147483647;2147483647", QRect(0, 0, 800, 800)}),
+    // The stored value as the case's name: "800;abc;10;20" is 800_abc_10_20, a minus sign an m.
+    [](const ::testing::TestParamInfo<FormPosCase>& info) {
+      std::string name;
+      for (const char c : info.param.stored)
+        name += std::isalnum(static_cast<unsigned char>(c)) ? c : c == '-' ? 'm' : '_';
+      return name.empty() ? std::string("empty") : name;
+    });
 
 // Every text the user sees is Hungarian, Qt's own too; panels show the program's icon.
 TEST(WindowStartup, TheApplicationHasItsIconDesktopNameAndQtsTextsInHungarian) {

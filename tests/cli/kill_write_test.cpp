@@ -44,8 +44,7 @@ std::string LargeFile() {
 }
 
 DisplaySettings Settings(int variant) {
-  DisplaySettings s = DisplaySettings::Initial();
-  s.ApplyDefaults();
+  DisplaySettings s = DisplaySettings::Defaults();
   s.SetBd(variant);
   s.SetHt(variant == 1 ? "HIBA" : "ERROR");
   s.SetMerlegnev("M\xE9rleg " + std::to_string(variant));

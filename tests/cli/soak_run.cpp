@@ -70,8 +70,7 @@ TEST(Soak, TwoHundredUploadsThroughRv58ctl) {
     // Each upload differs, so that a lost or repeated one shows.
     const fs::path file = dir / "s.rv5";
     fs::remove(file);
-    DisplaySettings s = DisplaySettings::Initial();
-    s.ApplyDefaults();
+    DisplaySettings s = DisplaySettings::Defaults();
     s.SetLe(i % 5);
     s.SetHt("S" + std::to_string(i));
     s.SetComport_up("COM7");

@@ -12,8 +12,7 @@ using rv58::DisplaySettings;
 using rv58::test::ToCp1250;
 
 DisplaySettings Defaults() {
-  DisplaySettings s = DisplaySettings::Initial();
-  s.ApplyDefaults();
+  DisplaySettings s = DisplaySettings::Defaults();
   return s;
 }
 
@@ -89,25 +88,9 @@ TEST(DisplaySettingsModel, InitialValuesAndDefaultsCommand) {
   EXPECT_EQ(initial.verziogroup(), 1);
   EXPECT_EQ(initial.Comport_up(), "");
 
-  // The defaults command changes every field but the port.
-  DisplaySettings s = DisplaySettings::Initial();
-  s.SetComport_up("COM7");
-  s.SetBd(0);
-  s.SetPr(20);
-  s.SetLe(4);
-  s.SetLh(5);
-  s.SetFe(6);
-  s.SetTp(2);
-  s.SetBt(1);
-  s.SetAu(false);
-  s.SetNm(true);
-  s.SetOra(3);
-  s.SetVerziogroup(0);
-  s.SetHt("X");
-  s.SetMerlegnev("Tank");
-  s.SetLeiras("abc");
-  s.ApplyDefaults();
-  EXPECT_EQ(s.Comport_up(), "COM7");
+  // The defaults: every field set, no port (the defaults command keeps the window's port).
+  const DisplaySettings s = DisplaySettings::Defaults();
+  EXPECT_EQ(s.Comport_up(), "");
   EXPECT_EQ(s.bd(), 5);
   EXPECT_EQ(s.pr(), 3);
   EXPECT_EQ(s.tm(), 13);

@@ -16,8 +16,7 @@ using rv58::test::WithFileSizeLimit;
 using rv58::test::WriteBytes;
 
 DisplaySettings Defaults(const std::string& port = "") {
-  DisplaySettings s = DisplaySettings::Initial();
-  s.ApplyDefaults();
+  DisplaySettings s = DisplaySettings::Defaults();
   s.SetComport_up(port);
   return s;
 }
@@ -41,8 +40,8 @@ TEST(Savefile, AFailedSaveKeepsTheOldSettingsWhole) {
   EXPECT_FALSE(saved_ok);
   EXPECT_EQ(ReadBytes(dir.File("f.rv5")), before);
   ASSERT_TRUE(rv58::savefile(s, file));
-  EXPECT_EQ(file.ReadInteger("RV5", "bd", 99), 0);
-  EXPECT_EQ(file.ReadInteger("RV5", "nm", 99), 1);
+  EXPECT_EQ(file.ReadSectionSnapshot("RV5").ReadInteger("bd", 99), 0);
+  EXPECT_EQ(file.ReadSectionSnapshot("RV5").ReadInteger("nm", 99), 1);
 }
 
 } // namespace

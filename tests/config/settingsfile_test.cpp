@@ -19,8 +19,7 @@ using rv58::test::WriteBytes;
 const std::vector<std::string> kPorts = {"COM1", "COM3", "COM12"};
 
 DisplaySettings Defaults(const std::string& port = "") {
-  DisplaySettings s = DisplaySettings::Initial();
-  s.ApplyDefaults();
+  DisplaySettings s = DisplaySettings::Defaults();
   s.SetComport_up(port);
   return s;
 }
@@ -98,8 +97,8 @@ TEST(Savefile, UnchosenListsAndOneLineTexts) {
   DisplaySettings s = DisplaySettings::Initial(); // no character chosen, no port
   s.SetHt("A\r\n[S]"); // a pasted line break must not start a line of its own in the file
   ASSERT_TRUE(rv58::savefile(s, file));
-  EXPECT_EQ(file.ReadInteger("RV5", "tm", 99), -1);
-  EXPECT_EQ(file.ReadInteger("RV5", "hk", 99), -1);
+  EXPECT_EQ(file.ReadSectionSnapshot("RV5").ReadInteger("tm", 99), -1);
+  EXPECT_EQ(file.ReadSectionSnapshot("RV5").ReadInteger("hk", 99), -1);
   EXPECT_EQ(file.ReadString("RV5", "port", "x"), "");
   EXPECT_EQ(file.ReadString("RV5", "ht", "x"), "A[S]");
   EXPECT_EQ(file.ReadSections().size(), 1u);
@@ -236,13 +235,8 @@ TEST(Loadfile, PortMatchesTheListWithoutLetterCase) {
 
 TEST(Loadfile, DefaultsCommandAndEmptyFileAgreeButForThePort) {
   DisplaySettings loaded = LoadBody("", {"COM2"});
-  DisplaySettings commanded = DisplaySettings::Initial();
-  commanded.SetComport_up("COM2");
-  commanded.ApplyDefaults();
-  EXPECT_EQ(commanded.Comport_up(), "COM2");
   EXPECT_EQ(loaded.Comport_up(), "");
-  loaded.SetComport_up("COM2");
-  EXPECT_EQ(loaded, commanded);
+  EXPECT_EQ(loaded, DisplaySettings::Defaults());
 }
 
 TEST(LoadfileBadInput, OddFilesGiveDefaults) {

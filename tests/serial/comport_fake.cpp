@@ -68,7 +68,7 @@ TEST_F(FakePort, DeviceThatCannotBeOpenedFiresOnErrorAndStaysClosed) {
 }
 
 TEST_F(FakePort, PortNameWithoutDeviceIsAnOpenFailure) {
-  if (!PortDevicePath("COM256").empty())
+  if (!port.PortNames.DevicePath("COM256").empty())
     GTEST_SKIP() << "COM256 stands for a device on this machine";
   int errors = 0;
   port.OnError = [&](TComPort&) { ++errors; };

@@ -20,10 +20,10 @@ TEST_F(FakePort, PortNamesGoThroughThePortTablePathsAreUsedUnchanged) {
   port.Open();
   port.Close();
   ASSERT_EQ(paths.size(), 3u);
-  EXPECT_EQ(paths[0], PortDevicePath("COM3"));
+  EXPECT_EQ(paths[0], port.PortNames.DevicePath("COM3"));
   EXPECT_NE(paths[0], "COM3");
   EXPECT_EQ(paths[1], "/dev/pts/77");
-  EXPECT_EQ(paths[2], PortDevicePath("com12"));
+  EXPECT_EQ(paths[2], port.PortNames.DevicePath("com12"));
 }
 
 } // namespace

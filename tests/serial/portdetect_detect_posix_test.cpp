@@ -30,7 +30,7 @@ protected:
 
   std::vector<std::string> List(const TIniPairs& pairs, bool descriptive) {
     std::vector<std::string> lines = {"left over"};
-    ListPortsOn(fake.System(), ParseExplicitPorts(pairs), table, lines, descriptive);
+    ListPorts({fake.System(), ParseExplicitPorts(pairs)}, lines, descriptive, table);
     return lines;
   }
 
@@ -78,7 +78,7 @@ TEST_F(DetectTest, MaxIndexBoundsTheNumbersAndTheClearing) {
   Machine();
   for (auto& entry : table)
     entry.Description = "stale";
-  EXPECT_TRUE(DetectPortsOn(fake.System(), {}, table, 31));
+  EXPECT_TRUE(DetectPorts({fake.System(), {}}, table, 31));
   EXPECT_EQ(table[0].Description, "16550A UART (serial) /dev/ttyS0");
   for (int i = 1; i < 32; ++i)
     EXPECT_EQ(table[static_cast<std::size_t>(i)].Description, "") << i;
@@ -86,9 +86,9 @@ TEST_F(DetectTest, MaxIndexBoundsTheNumbersAndTheClearing) {
 
   // A MaxIndex beyond the table is capped instead of writing past its end.
   std::array<TDetectedPort, 40> small;
-  EXPECT_TRUE(DetectPortsOn(fake.System(), {}, small, 255));
+  EXPECT_TRUE(DetectPorts({fake.System(), {}}, small, 255));
   EXPECT_EQ(small[32].Description, "FT232R USB UART (FTDI) /dev/ttyUSB0");
-  EXPECT_FALSE(DetectPortsOn(fake.System(), {}, std::span<TDetectedPort>(), 255));
+  EXPECT_FALSE(DetectPorts({fake.System(), {}}, std::span<TDetectedPort>(), 255));
 }
 
 TEST_F(DetectTest, WithoutSysfsTheDeviceNodesAreListed) {
@@ -100,22 +100,20 @@ TEST_F(DetectTest, WithoutSysfsTheDeviceNodesAreListed) {
   EXPECT_THAT(List({}, true), ElementsAre("COM1 - /dev/ttyS0", "COM2 - /dev/ttyS1", "COM33 - /dev/ttyUSB0",
                                           "COM68 - /dev/ttyACM3", "COM97 - /dev/ttyS40"));
   // Every listed name opens the node it was listed for.
-  const TPortSystem machine = ThisPortSystem();
-  SetThisPortSystem(fake.System());
-  SetExplicitPorts({});
+  const TPortNames portNames{fake.System(), {}};
   std::vector<std::string> names;
-  ListPorts(names, false);
+  ListPorts(portNames, names, false);
   std::vector<std::string> opened;
   TComPort port(THandOff(), [&opened](const std::string& path, std::string& error) -> TComDevicePtr {
     opened.push_back(path);
     error = "not opened in this test";
     return nullptr;
   });
+  port.PortNames = portNames;
   for (const auto& name : names) {
     port.Port = name;
     port.Open();
   }
-  SetThisPortSystem(machine);
   EXPECT_THAT(opened, ElementsAre("/dev/ttyS0", "/dev/ttyS1", "/dev/ttyUSB0", "/dev/ttyACM3", "/dev/ttyS40"));
   // An explicit entry that exists is a find, so the nodes are not asked.
   fake.Node("pts/4");
@@ -141,7 +139,7 @@ TEST_F(DetectTest, NoPortsGiveEmptyListsAndFalse) {
   }
   EXPECT_THAT(List({}, false), IsEmpty());
   EXPECT_THAT(List({}, true), IsEmpty());
-  EXPECT_FALSE(DetectPortsOn(fake.System(), {}, table, 255));
+  EXPECT_FALSE(DetectPorts({fake.System(), {}}, table, 255));
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // ttyACM devices, and explicit entries and other hardware on a fake device tree.
 #include "portdetect_faketree.h"
 #include "portnames.h"
+#include "unitportdetect.h"
 
 #include <gtest/gtest.h>
 
@@ -105,18 +106,30 @@ TEST_F(PortNameTableTest, NumbersRunOutAt256) {
   EXPECT_EQ(table.PathOf(256), "/dev/pts/4");
 }
 
-TEST(PortDevicePath, ResolvesThroughTheLoadedEntries) {
-  EXPECT_EQ(PortDevicePath("/dev/pts/9"), "/dev/pts/9");
-  EXPECT_EQ(PortDevicePath("COM0"), "COM0") << "not a port name: used as a path";
-  SetExplicitPorts({});
-  EXPECT_EQ(PortDevicePath("com2"), "/dev/ttyS1");
-  EXPECT_EQ(PortDevicePath("COM33"), "/dev/ttyUSB0");
-  SetExplicitPorts({{"COM7", "/dev/pts/9"}, {"COM2", "/dev/ttyUSB5"}});
-  EXPECT_EQ(PortDevicePath("COM7"), "/dev/pts/9");
-  EXPECT_EQ(PortDevicePath("COM2"), "/dev/ttyUSB5");
-  EXPECT_EQ(PortDevicePath("COM38"), "") << "ttyUSB5 is named as COM2";
-  SetExplicitPorts({});
-  EXPECT_EQ(PortDevicePath("COM7"), "/dev/ttyS6");
+TEST_F(PortNameTableTest, NamesOpenWithoutListingPortsButForPoolNumbers) {
+  fake.Serial8250Slot(0, 4); // ttyS0
+  fake.Node("ttyS0");
+  fake.UsbSerial("1-2", "ttyUSB5", "FT232R USB UART", "FTDI");
+  fake.Node("ttyUSB5");
+  fake.Rfcomm(0, "00:1A:7D:DA:71:13", 1);
+  fake.Node("rfcomm0");
+  int listings = 0;
+  TPortNames names{fake.System(), {}};
+  names.system.onTableBuilt = [&listings] { ++listings; };
+  EXPECT_EQ(names.DevicePath("/dev/pts/9"), "/dev/pts/9");
+  EXPECT_EQ(names.DevicePath("COM0"), "COM0") << "not a port name: used as a path";
+  EXPECT_EQ(names.DevicePath("com2"), "/dev/ttyS1");
+  EXPECT_EQ(names.DevicePath("COM33"), "/dev/ttyUSB0");
+  names.explicitPorts = ParseExplicitPorts({{"COM7", "/dev/pts/9"}, {"COM2", "/dev/ttyUSB5"}});
+  EXPECT_EQ(names.DevicePath("COM7"), "/dev/pts/9");
+  EXPECT_EQ(names.DevicePath("COM2"), "/dev/ttyUSB5");
+  EXPECT_EQ(names.DevicePath("COM38"), "") << "ttyUSB5 is named as COM2";
+  EXPECT_EQ(listings, 0) << "explicit and fixed names are read from the name alone";
+  EXPECT_EQ(names.DevicePath("COM97"), "/dev/rfcomm0");
+  EXPECT_EQ(listings, 1) << "a pool number needs the machine's ports";
+  std::vector<std::string> lines;
+  ListPorts(names, lines, false);
+  EXPECT_EQ(listings, 2);
 }
 
 } // namespace

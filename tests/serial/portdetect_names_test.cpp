@@ -42,7 +42,9 @@ TEST(PortNames, ExplicitEntriesFromTheSectionFirstOfANumberWins) {
 // every system: an explicit entry owns its number and its device, which keeps no second number.
 TEST(PortNameTable, AnExplicitEntryTakesADeviceFromItsDefaultNumber) {
   test::TempDir root;
-  const TPortSystem sys{root.Path().string(), false};
+  TPortSystem sys;
+  sys.root = root.Path().string();
+  sys.requireCharDevices = false;
   std::vector<std::string> devices;
   for (int n : {1, 2, 3}) {
     devices.push_back(DefaultDevicePath(n));

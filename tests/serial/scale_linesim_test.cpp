@@ -15,9 +15,9 @@ std::vector<bool> CharacterBits(const TLineFormat& f, unsigned value) {
     bits.push_back((value >> i) & 1u);
     ones += (value >> i) & 1u;
   }
-  if (f.parity == 1)
+  if (f.parity == ptEVEN)
     bits.push_back(ones % 2 == 1);
-  if (f.parity == 2)
+  if (f.parity == ptODD)
     bits.push_back(ones % 2 == 0);
   bits.resize(16, true);
   return bits;
@@ -33,7 +33,7 @@ std::vector<TReceivedByte> ReadCells(const std::vector<bool>& cells, const TLine
       previous = cells[i];
       continue;
     }
-    const std::size_t stop = i + 1 + static_cast<std::size_t>(rx.dataBits) + (rx.parity != 0 ? 1 : 0);
+    const std::size_t stop = i + 1 + static_cast<std::size_t>(rx.dataBits) + (rx.parity != ptNONE ? 1 : 0);
     if (stop >= cells.size())
       break;
     TReceivedByte r;
@@ -42,8 +42,8 @@ std::vector<TReceivedByte> ReadCells(const std::vector<bool>& cells, const TLine
       r.byte = static_cast<unsigned char>(r.byte | (cells[i + 1 + static_cast<std::size_t>(b)] << b));
       ones += cells[i + 1 + static_cast<std::size_t>(b)];
     }
-    if (rx.parity != 0)
-      r.parityError = (ones + cells[stop - 1]) % 2 != (rx.parity == 1 ? 0 : 1);
+    if (rx.parity != ptNONE)
+      r.parityError = (ones + cells[stop - 1]) % 2 != (rx.parity == ptEVEN ? 0 : 1);
     r.framingError = !cells[stop];
     out.push_back(r);
     previous = cells[stop];
@@ -67,7 +67,8 @@ TEST(LineSimulator, AtTheSameSpeedEveryFormatPairReadsWhatTheBitCellsHold) {
         for (std::size_t i = 0; i < sample.size(); ++i) {
           t = Transmit(line, tx, t, sample.substr(i, 1));
           const auto bits = CharacterBits(tx, static_cast<unsigned char>(sample[i]));
-          const std::size_t length = 2 + static_cast<std::size_t>(tx.dataBits) + (tx.parity != 0 ? 1 : 0) +
+          const std::size_t length = 2 + static_cast<std::size_t>(tx.dataBits) +
+                                     (tx.parity != ptNONE ? 1 : 0) +
                                      static_cast<std::size_t>(tx.stopBits - 1);
           cells.insert(cells.end(), bits.begin(), bits.begin() + static_cast<long>(length));
           const std::size_t idle = i % 2 ? 5 : 0;

@@ -76,7 +76,7 @@ TEST(ScaleSearch, FindsEverySpeedAndFormatWithinItsTime) {
       for (std::int32_t pr = 0; pr < 24; ++pr) {
         const auto sent = TLineFormat::FromIndices(bd, pr);
         const double airtime = static_cast<double>(o.frames[0].size()) *
-                               (2 + sent.dataBits + (sent.parity != 0) + sent.stopBits - 1) / sent.baud;
+                               (2 + sent.dataBits + (sent.parity != ptNONE) + sent.stopBits - 1) / sent.baud;
         if (sent.dataBits < 7 || airtime > 0.4)
           continue; // the line cannot carry 2 such frames a second with a pause between them
         // Listening starts at another moment of the scale's cycle for each pair.

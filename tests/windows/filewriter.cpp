@@ -22,6 +22,6 @@ int main(int argc, char** argv) {
   rv58::TIniFile prefs(folder + "/rv58led.ini");
   const bool ok = rv58::savefile(settings, saved) && rv58::WriteFormPos(prefs, 640, 480, 10, 20) &&
                   prefs.WriteString(rv58::kOptSection, rv58::kLastSaveDirKey, folder + "/") &&
-                  rv58::savefile(settings, prefs, rv58::kLastUploadSection);
+                  rv58::savefile(settings, prefs, rv58::kSettingsSection);
   return ok ? 0 : 2;
 }
