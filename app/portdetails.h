@@ -66,18 +66,23 @@ public:
   explicit TPortDetailsWindow(QWidget* parent = nullptr);
   // Replaces where the rows come from (tests), and refreshes.
   void SetSource(TPortDetailsSource source);
+  // Why the upload's port could not be opened last ("COM7 (/dev/ttyUSB0): foglalt, ..."; empty:
+  // it did not fail), shown under the table from the next Refresh.
+  void SetLastOpenFailure(const QString& text) { lastOpenFailure_ = text; }
   void Refresh();
   QTableWidget* Table() const { return table_; }
   QLabel* Hint() const { return hint_; }
 
 private:
   TPortDetailsSource source_;
+  QString lastOpenFailure_;
   QTableWidget* table_ = nullptr;
   QLabel* hint_ = nullptr;
 };
 
 // Opens the window (one at a time: a second call brings the open one forward, refreshed).
 // Returns it, for tests, which also give a source so that no real device is looked at.
-TPortDetailsWindow* ShowPortDetails(QWidget* parent, TPortDetailsSource source = {});
+TPortDetailsWindow* ShowPortDetails(QWidget* parent, TPortDetailsSource source = {},
+                                    const QString& lastOpenFailure = {});
 
 } // namespace rv58

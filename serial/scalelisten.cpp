@@ -47,7 +47,7 @@ bool RunSearchOnPort(TComPort& port, TLineSearch& search, double maxSeconds,
     everOpened = true;
     const double listen = TLineSearch::ListenSeconds(format);
     const auto over = [&] {
-      return search.Enough() || since(opened) >= listen || since(begin) >= maxSeconds ||
+      return search.Enough() || port.HungUp() || since(opened) >= listen || since(begin) >= maxSeconds ||
              (interrupted && interrupted());
     };
     // Short waits, so that the clock and an interruption are looked at while the line is silent.
@@ -56,7 +56,7 @@ bool RunSearchOnPort(TComPort& port, TLineSearch& search, double maxSeconds,
     port.Close();
     port.ReceiveCallBack = nullptr;
     port.OnError = nullptr;
-    if (since(begin) >= maxSeconds || (interrupted && interrupted())) {
+    if (port.HungUp() || since(begin) >= maxSeconds || (interrupted && interrupted())) {
       search.Stop();
       break;
     }

@@ -18,8 +18,8 @@ TLineFormat LineFormatOf(const DisplaySettings& settings);
 
 // Runs `search` on `port` (Port set by the caller): each candidate opened in raw receive mode,
 // listened to until it has been heard well enough or its time is over, and closed. Gives up after
-// `maxSeconds` or when `interrupted` says so, with what was heard. Returns false when the port
-// could not be opened at all.
+// `maxSeconds`, when `interrupted` says so or when the device hangs up (the port's HungUp() tells),
+// with what was heard. Returns false when the port could not be opened at all.
 bool RunSearchOnPort(TComPort& port, TLineSearch& search, double maxSeconds,
                      const std::function<bool()>& interrupted = {});
 
