@@ -63,7 +63,9 @@ TEST_F(MonitorCliTest, MonitorPrintsEachFrameWithItsPreview) {
 TEST_F(MonitorCliTest, EveryColumnNamesItsControlCharactersOneRecordALine) {
   test::TPtyDisplay line;
   // CR LF with the default terminator CR: the LF opens the next frame and its preview.
-  TScale scale(line, std::string("\x1b]0;x\x07A\x00\x81\r\n", 11));
+  TScale scale(line, std::string("\x1b]0;x\x07"
+                                 "A\x00\x81\r\n",
+                                 11));
   const auto run = Run("monitor --port " + line.SlavePath() + " --count 3");
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out.substr(run.out.find('\n') + 1),
@@ -145,7 +147,7 @@ TEST_F(MonitorCliTest, DetectFindsTheFrameSettingsAndSavesThemBesideTheOtherKeys
 
 TEST_F(MonitorCliTest, ExitCodes) {
   test::TPtyDisplay silent, talking, held;
-  TScale scale(talking, "1\r\n");
+  TScale scale(talking, "ST,GS,+0001.23kg\r\n");
   const int holder = ::open(held.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
   ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
   const fs::path missing = dir_ / "no-such-port";
