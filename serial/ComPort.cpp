@@ -198,7 +198,7 @@ void TComPort::Open() {
   try {
     thread = TCommThread::Create(devicePath_, opener_, handOff_);
   } catch (const EComThreadError& e) {
-    openError_ = PortAndDevice() + ": " + e.what();
+    openError_ = (Port.empty() ? std::string() : PortAndDevice() + ": ") + e.what();
     if (auto onError = OnError)
       onError(*this);
     return;
@@ -214,7 +214,7 @@ void TComPort::Open() {
     thread->Start();
   } catch (const EComThreadError& e) {
     // No loop runs: close the device again and report it like a device that cannot be opened.
-    openError_ = PortAndDevice() + ": " + e.what();
+    openError_ = (Port.empty() ? std::string() : PortAndDevice() + ": ") + e.what();
     active_ = false;
     thread->AttachHandlers(nullptr, nullptr);
     thread->WaitForEndAndClose();
