@@ -76,10 +76,12 @@ TEST_F(MonitorCliTest, EveryColumnNamesItsControlCharactersOneRecordALine) {
 TEST_F(MonitorCliTest, AHangUpEndsMonitorAndDetectWith5WithinASecond) {
   for (const std::string command : {"monitor", "detect"}) {
     test::TPtyDisplay line;
-    TScale scale(line, "ST,GS,+0001.23kg\r\n");
     std::chrono::steady_clock::time_point hungUp;
-    std::thread pull([&] {
-      std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    std::thread pull([&] { // a scale that sends a few frames and is then pulled out
+      for (int i = 0; i < 3; ++i) { // too few for detect to finish first
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        line.Send("ST,GS,+0001.23kg\r\n");
+      }
       hungUp = std::chrono::steady_clock::now();
       line.HangUp();
     });
