@@ -41,6 +41,17 @@ private:
   std::thread thread_;
 };
 
+// Waits until a port opened the pty: it sets 9600 baud (the pty's own speed is 38400).
+bool WaitUntilOpened(const test::TPtyDisplay& line) {
+  for (int i = 0; i < 400; ++i) {
+    const termios t = line.LineSettings();
+    if (cfgetospeed(&t) == B9600)
+      return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return false;
+}
+
 class MonitorCliTest : public ::testing::Test {
 protected:
   test::TCliRun Run(const std::string& args) { return test::RunRv58ctl(dir_, args); }
@@ -78,6 +89,7 @@ TEST_F(MonitorCliTest, AHangUpEndsMonitorAndDetectWith5WithinASecond) {
     test::TPtyDisplay line;
     std::chrono::steady_clock::time_point hungUp;
     std::thread pull([&] { // a scale that sends a few frames and is then pulled out
+      WaitUntilOpened(line);
       for (int i = 0; i < 3; ++i) { // too few for detect to finish first
         std::this_thread::sleep_for(std::chrono::milliseconds(150));
         line.Send("ST,GS,+0001.23kg\r\n");
@@ -112,10 +124,9 @@ TEST_F(MonitorCliTest, ASignalEndsMonitorAndFreesThePortWhileNobodyReadsItsOutpu
     test::TChildProcess monitor(
         {RV58CTL_PATH, "--ini", (dir_ / "rv58led.ini").string(), "monitor", "--port", line.SlavePath()},
         options);
-    for (int i = 0; i < 5; ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(200));
-      line.Send("1\r\n");
-    }
+    ASSERT_TRUE(WaitUntilOpened(line));
+    line.Send("1\r\n1\r\n");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
     ::kill(monitor.Pid(), signal);
     const auto result = monitor.Wait();
     ::close(filler);
