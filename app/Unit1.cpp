@@ -384,15 +384,14 @@ void Trvform::FormDestroy() {
 
 void Trvform::ReadFormPos() {
   const FormPos pos = rv58::ReadFormPos(*prefs_);
-  if (!pos.width) {
-    return;
-  }
   // Positions far beyond any screen are brought near enough that the window's rectangle can be
   // computed without overflow; they are off every screen all the same.
   static constexpr std::int32_t kFar = 1 << 24;
   const auto near = [](std::int32_t v) { return std::clamp<std::int32_t>(v, -kFar, kFar); };
-  resize(*pos.width, height());
-  if (pos.height) {
+  if (pos.width) {
+    resize(*pos.width, height());
+  }
+  if (pos.width && pos.height) {
     resize(width(), *pos.height);
     if (pos.top) {
       move(x(), near(*pos.top));
@@ -401,8 +400,9 @@ void Trvform::ReadFormPos() {
       }
     }
   }
-  // A position stored on a monitor that is gone would leave the window out of reach, and a size
-  // beyond the screen would put its close button off it (and a huge window eats memory).
+  // A position stored on a monitor that is gone would leave the window out of reach, and one
+  // that sticks out (also the designed one, on a small screen) would put its close button off it
+  // (and a huge window eats memory).
   QList<QRect> screens;
   QList<QRect> available;
   for (const QScreen* screen : QGuiApplication::screens()) {
@@ -578,7 +578,7 @@ void Trvform::MDLabel4LinkClicked(int linkIndex) {
       env_.showPortDetails(this);
       return;
     }
-    StartDeviceManager(this, MachinePortDetails(prefs_->FileName()));
+    StartDeviceManager(this, MachinePortDetails(prefs_->FileName()), QString::fromUtf8(ComPort->OpenError()));
   } else if (linkIndex == 2) {
     // The desktop's refresh tools may take seconds: the window keeps painting meanwhile, and a
     // second click does nothing until the first association is done.

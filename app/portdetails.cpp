@@ -154,22 +154,26 @@ void TPortDetailsWindow::Refresh() {
       table_->setItem(r, c, new QTableWidgetItem(cells[c]));
   }
   table_->resizeColumnsToContents();
+  QStringList hint;
+  if (!lastOpenFailure_.isEmpty())
+    hint << QStringLiteral("Legutóbb nem nyitható meg: %1").arg(lastOpenFailure_);
   if (rows.empty())
-    hint_->setText(QStringLiteral("Nem található soros port."));
+    hint << QStringLiteral("Nem található soros port.");
   else if (!groups.isEmpty())
-    hint_->setText(QStringLiteral("Csoportba lépés: sudo usermod -aG %1 $USER, majd új bejelentkezés.")
-                       .arg(groups.join(QLatin1Char(','))));
-  else
-    hint_->clear();
+    hint << QStringLiteral("Csoportba lépés: sudo usermod -aG %1 $USER, majd új bejelentkezés.")
+                .arg(groups.join(QLatin1Char(',')));
+  hint_->setText(hint.join(QLatin1Char('\n')));
   QGuiApplication::restoreOverrideCursor();
 }
 
-TPortDetailsWindow* ShowPortDetails(QWidget* parent, TPortDetailsSource source) {
+TPortDetailsWindow* ShowPortDetails(QWidget* parent, TPortDetailsSource source,
+                                    const QString& lastOpenFailure) {
   static QPointer<TPortDetailsWindow> open;
   if (!open || open->parentWidget() != parent) {
     open = new TPortDetailsWindow(parent);
     open->setAttribute(Qt::WA_DeleteOnClose);
   }
+  open->SetLastOpenFailure(lastOpenFailure);
   if (source)
     open->SetSource(std::move(source));
   else

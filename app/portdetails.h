@@ -70,18 +70,24 @@ public:
   explicit TPortDetailsWindow(QWidget* parent = nullptr);
   // Replaces where the rows come from (tests), and refreshes.
   void SetSource(TPortDetailsSource source);
+  // Why the upload's port could not be opened last ("COM7 (/dev/ttyUSB0): foglalt, ..."; empty:
+  // it did not fail), shown under the table from the next Refresh.
+  void SetLastOpenFailure(const QString& text) { lastOpenFailure_ = text; }
   void Refresh();
   QTableWidget* Table() const { return table_; }
   QLabel* Hint() const { return hint_; }
 
 private:
   TPortDetailsSource source_;
+  QString lastOpenFailure_;
   QTableWidget* table_ = nullptr;
   QLabel* hint_ = nullptr;
 };
 
 // Opens the window (one at a time: a second call brings the open one forward, refreshed) with
-// its rows from `source`. Returns it, for tests.
-TPortDetailsWindow* ShowPortDetails(QWidget* parent, TPortDetailsSource source);
+// its rows from `source`, and the last failed open of the upload port under them. Returns it, for
+// tests.
+TPortDetailsWindow* ShowPortDetails(QWidget* parent, TPortDetailsSource source,
+                                    const QString& lastOpenFailure = {});
 
 } // namespace rv58

@@ -328,18 +328,18 @@ void TScaleMonitor::OpenPort() {
   };
   port_->Open();
   if (!port_->Active()) {
+    const QString why = QString::fromUtf8(port_->OpenError());
     port_.reset();
     // A device that is missing is opened when the port watcher sees it come; one that is there
     // (busy, or not ours to open) is tried again each second, since nothing announces its release.
     missing_ =
         !QFileInfo::exists(QString::fromStdString(form_->PortNames().DevicePath(settings_.Comport_up())));
-    SetStatus(
-        QString::fromUtf8(kPortWarning) +
-            (missing_ && form_->FollowsPorts()
-                 ? QStringLiteral(" (%1: hiányzik; megnyitás, amint megjelenik)")
-                 : QStringLiteral(" (%1: foglalt, hiányzik vagy nincs jog; újrapróbálás másodpercenként)"))
-                .arg(FromCp1250(settings_.Comport_up())),
-        true);
+    SetStatus(QString::fromUtf8(kPortWarning) +
+                  (missing_ && form_->FollowsPorts()
+                       ? QStringLiteral(" (%1: hiányzik; megnyitás, amint megjelenik)")
+                             .arg(FromCp1250(settings_.Comport_up()))
+                       : QStringLiteral(" (%1; újrapróbálás másodpercenként)").arg(why)),
+              true);
     return;
   }
   missing_ = false;
@@ -390,8 +390,16 @@ void TScaleMonitor::Tick() {
     return;
   }
   ++ticks_;
-  if (!uploading_ && ticks_ % kReopenTicks == 0 && (port_ || !missing_ || !form_->FollowsPorts()))
+  if (port_ && !uploading_ && port_->HungUp()) {
+    // Hung up (an adapter pulled out, the far end closed): closed at once, and tried again each
+    // second, whether or not the device node stays.
+    const QString port = QString::fromUtf8(port_->PortAndDevice());
+    ClosePort();
+    missing_ = false;
+    SetStatus(QStringLiteral("A soros port eltűnt (%1); újranyitás, ha visszatér.").arg(port), true);
+  } else if (!uploading_ && ticks_ % kReopenTicks == 0 && (port_ || !missing_ || !form_->FollowsPorts())) {
     CheckPort();
+  }
   Refresh();
 }
 

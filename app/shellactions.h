@@ -13,8 +13,9 @@ class QWidget;
 
 namespace rv58 {
 
-// The "eszközkezelő indítása" link; ports lists the machine's ports for the port-details window.
-void StartDeviceManager(QWidget* parent, TPortDetailsSource ports);
+// The "eszközkezelő indítása" link; ports lists the machine's ports for the port-details window,
+// which also shows why the upload port last failed to open.
+void StartDeviceManager(QWidget* parent, TPortDetailsSource ports, const QString& lastOpenFailure);
 
 // The support link: the page in the user's web browser.
 void OpenSupportPage(QWidget* parent, const QUrl& url);

@@ -7,8 +7,8 @@
 
 namespace rv58 {
 
-void StartDeviceManager(QWidget* parent, TPortDetailsSource ports) {
-  ShowPortDetails(parent, std::move(ports));
+void StartDeviceManager(QWidget* parent, TPortDetailsSource ports, const QString& lastOpenFailure) {
+  ShowPortDetails(parent, std::move(ports), lastOpenFailure);
 }
 
 void OpenSupportPage(QWidget*, const QUrl& url) {

@@ -24,11 +24,11 @@ bool Started(HINSTANCE result) {
 
 } // namespace
 
-void StartDeviceManager(QWidget* parent, TPortDetailsSource ports) {
+void StartDeviceManager(QWidget* parent, TPortDetailsSource ports, const QString& lastOpenFailure) {
   if (Started(::ShellExecuteW(WindowOf(parent), L"open", L"mmc.exe", L"devmgmt.msc", nullptr, SW_SHOWNORMAL)))
     return;
   // A machine without the management console (Wine, a locked-down account) still shows its ports.
-  ShowPortDetails(parent, std::move(ports));
+  ShowPortDetails(parent, std::move(ports), lastOpenFailure);
 }
 
 void OpenSupportPage(QWidget* parent, const QUrl& url) {

@@ -115,10 +115,10 @@ QRect FitToScreen(const QRect& frame, const QList<QRect>& available, const QSize
       screen = area;
     }
   }
-  // One side: cut to the area (not below the minimum) and moved into it when cut.
+  // One side: moved into the area, or cut to it (not below the minimum) when longer.
   const auto fit = [](int pos, int length, int areaPos, int areaLength, int least) {
     if (length <= areaLength) {
-      return std::pair{pos, length};
+      return std::pair{std::clamp(pos, areaPos, areaPos + areaLength - length), length};
     }
     return std::pair{areaPos, std::max(areaLength, least)};
   };

@@ -46,9 +46,10 @@ QColor TreeItemBackground(bool selected, bool hot, const QColor& windowColor);
 // so a position stored on a monitor that is gone never leaves the window out of reach.
 QRect KeepOnScreen(const QRect& frame, const QList<QRect>& screens, const QRect& primaryAvailable);
 
-// A window larger than the available area of the screen it lands on (the one it overlaps most,
-// else the first) is cut to that area, never below `minimum`; a cut side is moved into the area
-// so the title bar's buttons stay in reach. A window that fits is returned unchanged.
+// A window is brought whole onto the available area of the screen it lands on (the one it overlaps
+// most, else the first), moved the least that does it: a window that lies within is returned
+// unchanged. A side longer than the area is cut to it, never below `minimum`, and starts at the
+// area's edge, so the title bar's buttons stay in reach.
 QRect FitToScreen(const QRect& frame, const QList<QRect>& available, const QSize& minimum);
 
 } // namespace rv58

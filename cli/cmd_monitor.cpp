@@ -1,5 +1,6 @@
 // rv58ctl monitor and detect: what the scale sends, what the display would show, and the search.
 #include "commands.h"
+#include "console.h"
 
 #include "ComPort.h"
 #include "cp1250.h"
@@ -10,37 +11,20 @@
 #include "settingsfile.h"
 
 #include <chrono>
-#include <csignal>
-#include <cstdlib>
+#include <cstdint>
 #include <iostream>
 
 namespace rv58::cli {
 
 namespace {
 
-volatile std::sig_atomic_t gInterrupted = 0;
-
-void OnInterrupt(int) {
-  gInterrupted = 1;
-}
-
-// Ctrl+C ends the listening in order (the port is closed, the exit code is 0).
-struct InterruptScope {
-  InterruptScope() {
-    gInterrupted = 0;
-    std::signal(SIGINT, OnInterrupt);
-    std::signal(SIGTERM, OnInterrupt);
-  }
-  ~InterruptScope() {
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
-  }
-};
-
-bool ParseNumber(const std::string& text, double& out) {
-  char* end = nullptr;
-  out = std::strtod(text.c_str(), &end);
-  return !text.empty() && end && *end == '\0' && out >= 0;
+// Counts and seconds are whole numbers from 1 up, in decimal digits alone: no sign, no fraction,
+// no "0x", so a typing slip is a usage error instead of a surprise.
+bool ParsePositive(const std::string& text, std::uint32_t& out) {
+  if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  out = static_cast<std::uint32_t>(std::stoul(text));
+  return out > 0;
 }
 
 const char* KindName(FrameKind kind) {
@@ -54,11 +38,43 @@ const char* KindName(FrameKind kind) {
   }
 }
 
-// One frame as a line: the frame, its kind and the display's text after it, marked when the text
+// Bytes from the line as terminal text: control characters by name, and the code page's
+// unassigned bytes, which would become C1 control codes, in hexadecimal.
+std::string ForTerminal(std::string_view bytes) {
+  std::string out;
+  for (const char c : FrameForHuman(bytes)) {
+    const char16_t u = Cp1250ToUnicode(static_cast<unsigned char>(c));
+    if (u >= 0x80 && u < 0xA0) {
+      static const char kHex[] = "0123456789ABCDEF";
+      out += std::string("<x") + kHex[u >> 4] + kHex[u & 15] + ">";
+    } else {
+      out += Cp1250ToUtf8(std::string_view(&c, 1));
+    }
+  }
+  return out;
+}
+
+// One frame as one line: the frame, its kind and the display's text after it, marked when the text
 // is wider than the font can show.
-void PrintFrame(const DisplayFrame& frame, const std::string& preview) {
-  std::cout << Cp1250ToUtf8(FrameForHuman(frame.bytes)) << '\t' << KindName(frame.kind) << '\t'
-            << Cp1250ToUtf8(preview) << (frame.fits ? "" : "\tnem f\u00E9r el") << std::endl;
+std::string Record(const DisplayFrame& frame, const std::string& preview) {
+  return ForTerminal(frame.bytes) + '\t' + KindName(frame.kind) + '\t' + ForTerminal(preview) +
+         (frame.fits ? "" : "\tnem f\u00E9r el") + '\n';
+}
+
+int OpenFailed(const TComPort& port) {
+  std::cerr << kPortWarning << "\n" << port.OpenError() << "\n";
+  return kExitFailed;
+}
+
+int HungUp(const TComPort& port) {
+  std::cerr << "A soros port elt\u0171nt (kih\u00FAzt\u00E1k, vagy a t\u00FAloldala lez\u00E1rult): "
+            << port.PortAndDevice() << "\n";
+  return kExitSendFailed;
+}
+
+int OutputFailed() {
+  std::cerr << "rv58ctl: a kimenet nem \u00EDrhat\u00F3\n";
+  return kExitFailed;
 }
 
 double Seconds(std::chrono::steady_clock::time_point since) {
@@ -69,15 +85,15 @@ double Seconds(std::chrono::steady_clock::time_point since) {
 
 int CmdMonitor(const CliContext& ctx, const Args& args) {
   std::string port, file;
-  double count = 0, seconds = 0;
+  std::uint32_t count = 0, seconds = 0; // 0: no limit
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--port" && i + 1 < args.size()) {
       port = args[++i];
     } else if (args[i] == "--count" && i + 1 < args.size()) {
-      if (!ParseNumber(args[++i], count))
+      if (!ParsePositive(args[++i], count))
         return UsageError();
     } else if (args[i] == "--seconds" && i + 1 < args.size()) {
-      if (!ParseNumber(args[++i], seconds))
+      if (!ParsePositive(args[++i], seconds))
         return UsageError();
     } else if (file.empty() && !args[i].empty() && args[i].front() != '-') {
       file = args[i];
@@ -98,7 +114,7 @@ int CmdMonitor(const CliContext& ctx, const Args& args) {
   }
   const FrameSettings frameSettings = FrameSettings::From(settings);
 
-  InterruptScope interrupt;
+  TInterruptScope interrupt;
   TComPort comPort(THandOff{});
   comPort.Port = port;
   comPort.PortNames = ctx.portNames;
@@ -107,41 +123,46 @@ int CmdMonitor(const CliContext& ctx, const Args& args) {
   TFrameSplitter splitter(frameSettings.tm);
   TDisplayPreview preview;
   const auto start = std::chrono::steady_clock::now();
-  std::size_t printed = 0;
+  std::uint32_t printed = 0;
+  bool outputFailed = false;
   comPort.ReceiveCallBack = [&](const std::string& data) {
     for (const auto& bytes : splitter.Feed(data)) {
-      if (count > 0 && static_cast<double>(printed) >= count)
+      if ((count > 0 && printed >= count) || outputFailed || Interrupted())
         return;
       const DisplayFrame frame = EvaluateFrame(frameSettings, bytes);
       preview.Show(frame, Seconds(start));
-      PrintFrame(frame, preview.Text(frameSettings, Seconds(start)));
+      // A write that waits for a reader ends at an interruption; that is no output error.
+      outputFailed =
+          !WriteOutput(Record(frame, preview.Text(frameSettings, Seconds(start)))) && !Interrupted();
       ++printed;
     }
   };
   comPort.Open();
-  if (!comPort.Active()) {
-    std::cerr << kPortWarning << "\n";
-    return kExitFailed;
-  }
+  if (!comPort.Active())
+    return OpenFailed(comPort);
   const auto done = [&] {
-    return gInterrupted || (count > 0 && static_cast<double>(printed) >= count) ||
+    return Interrupted() || outputFailed || comPort.HungUp() || (count > 0 && printed >= count) ||
            (seconds > 0 && Seconds(start) >= seconds);
   };
   while (!done())
     comPort.HandOff().ServeUntil(done, std::chrono::milliseconds(50));
   comPort.ReceiveCallBack = nullptr;
   comPort.Close();
+  if (outputFailed)
+    return OutputFailed();
+  if (comPort.HungUp() && !Interrupted())
+    return HungUp(comPort);
   return kExitOk;
 }
 
 int CmdDetect(const CliContext& ctx, const Args& args) {
   std::string port, save;
-  double seconds = 60;
+  std::uint32_t seconds = 60;
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--port" && i + 1 < args.size()) {
       port = args[++i];
     } else if (args[i] == "--seconds" && i + 1 < args.size()) {
-      if (!ParseNumber(args[++i], seconds))
+      if (!ParsePositive(args[++i], seconds))
         return UsageError();
     } else if (args[i] == "--save" && i + 1 < args.size()) {
       save = args[++i];
@@ -149,10 +170,10 @@ int CmdDetect(const CliContext& ctx, const Args& args) {
       return UsageError();
     }
   }
-  if (port.empty() || (seconds <= 0))
+  if (port.empty())
     return UsageError();
 
-  InterruptScope interrupt;
+  TInterruptScope interrupt;
   TComPort comPort(THandOff{});
   comPort.Port = port;
   comPort.PortNames = ctx.portNames;
@@ -166,20 +187,20 @@ int CmdDetect(const CliContext& ctx, const Args& args) {
   {
     TSearchRun run(comPort, search);
     const auto start = std::chrono::steady_clock::now();
-    const auto over = [&] { return gInterrupted != 0 || Seconds(start) >= seconds; };
-    while (run.Poll()) {
-      if (over()) {
-        run.Stop();
-        break;
-      }
+    const auto over = [&] { return Interrupted() || comPort.HungUp() || Seconds(start) >= seconds; };
+    // The end is looked at before each step: a step may open the next candidate, which forgets a
+    // hang-up of the one before.
+    while (!over() && run.Poll()) {
       // Short waits, so that the clock and an interruption are looked at while the line is silent.
       comPort.HandOff().ServeUntil([&] { return run.Due() || over(); }, std::chrono::milliseconds(50));
     }
-    if (run.PortFailed()) {
-      std::cerr << kPortWarning << "\n";
-      return kExitFailed;
-    }
+    if (over())
+      run.Stop();
+    if (run.PortFailed())
+      return OpenFailed(comPort);
   }
+  if (comPort.HungUp() && !Interrupted())
+    return HungUp(comPort);
   const TSearchResult result = search.Result();
   if (result.outcome != TSearchOutcome::soFOUND) {
     std::cerr << "A felismer\u00E9s nem siker\u00FClt: " << OutcomeText(result.outcome) << ".\n";
@@ -190,14 +211,17 @@ int CmdDetect(const CliContext& ctx, const Args& args) {
       {"bd", settings.bd()}, {"pr", settings.pr()}, {"tm", settings.tm()},         {"kr", settings.kr()},
       {"le", settings.le()}, {"lh", settings.lh()}, {"nm", settings.nm() ? 1 : 0}, {"tp", settings.tp()},
       {"bt", settings.bt()}, {"hk", settings.hk()}};
+  std::string out;
   for (const auto& [key, value] : values)
-    std::cout << key << '=' << value << '\n';
-  std::cout << '\n';
-  const FrameSettings shown = FrameSettings::From(settings);
+    out += std::string(key) + '=' + std::to_string(value) + '\n';
+  out += '\n';
+  const FrameSettings found = FrameSettings::From(settings);
   for (const auto& bytes : result.frames.frames) {
-    const DisplayFrame frame = EvaluateFrame(shown, bytes);
-    PrintFrame(frame, frame.text);
+    const DisplayFrame frame = EvaluateFrame(found, bytes);
+    out += Record(frame, frame.text);
   }
+  // What was found is saved even when it cannot be shown.
+  const bool shown = WriteOutput(out);
   std::cerr << "Vonal: " << result.format.Name() << "\n";
   if (result.runnerUp)
     std::cerr << "Ugyanilyen j\u00F3 volt: " << result.runnerUp->Name() << "\n";
@@ -214,7 +238,7 @@ int CmdDetect(const CliContext& ctx, const Args& args) {
       return kExitFailed;
     }
   }
-  return kExitOk;
+  return shown || Interrupted() ? kExitOk : OutputFailed();
 }
 
 } // namespace rv58::cli

@@ -24,7 +24,7 @@ int Transmit(const CliContext& ctx, const std::string& portName, std::uint32_t b
   comPort.Baud = 2400;
   switch (SendToDisplay(comPort, portName, baud, pulseDtr, message)) {
   case srNOTOPEN:
-    std::cerr << kPortWarning << "\n";
+    std::cerr << kPortWarning << "\n" << comPort.OpenError() << "\n";
     return kExitFailed;
   case srFAILED:
     std::cerr << kSendWarning << "\n";

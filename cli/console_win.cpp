@@ -11,9 +11,20 @@
 #include <io.h>
 #include <shellapi.h>
 
+#include <csignal>
 #include <cstdio>
 
 namespace rv58::cli {
+
+namespace {
+
+volatile std::sig_atomic_t gInterrupted = 0;
+
+void OnInterrupt(int) {
+  gInterrupted = 1;
+}
+
+} // namespace
 
 std::vector<std::string> PrepareConsole(int argc, char** argv) {
   // Text mode would turn every "\n" into "\r\n".
@@ -32,6 +43,27 @@ std::vector<std::string> PrepareConsole(int argc, char** argv) {
     args.push_back(Utf8FromWide(wide[i]));
   ::LocalFree(wide);
   return args;
+}
+
+TInterruptScope::TInterruptScope() {
+  gInterrupted = 0;
+  std::signal(SIGINT, OnInterrupt);
+  std::signal(SIGTERM, OnInterrupt);
+}
+
+TInterruptScope::~TInterruptScope() {
+  std::signal(SIGINT, SIG_DFL);
+  std::signal(SIGTERM, SIG_DFL);
+}
+
+bool Interrupted() {
+  return gInterrupted != 0;
+}
+
+bool WriteOutput(std::string_view bytes) {
+  if (gInterrupted)
+    return false;
+  return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() && std::fflush(stdout) == 0;
 }
 
 } // namespace rv58::cli

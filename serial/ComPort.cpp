@@ -16,11 +16,11 @@ TCommThread::TCommThread(TComDevicePtr device, THandOff handOff)
 std::shared_ptr<TCommThread> TCommThread::Create(const std::string& path, const TDeviceOpener& opener,
                                                  THandOff handOff) {
   if (path.empty())
-    throw EComThreadError("no device for this port");
+    throw EComThreadError(kOpenNoPort);
   std::string error;
   TComDevicePtr device = opener ? opener(path, error) : nullptr;
   if (!device)
-    throw EComThreadError(error.empty() ? "cannot open " + path : error);
+    throw EComThreadError(error.empty() ? kOpenMissing : error);
   return std::shared_ptr<TCommThread>(new TCommThread(std::move(device), std::move(handOff)));
 }
 
@@ -114,6 +114,7 @@ void TCommThread::SetModemLine(TModemLine line, bool on) {
 }
 
 void TCommThread::Execute() {
+  ShieldCallingThreadFromSignals();
   // Best effort: where the system does not allow it the thread runs at normal priority.
   SetCallingThreadPriority(TThreadPriority::tpAboveNormal);
   try {
@@ -189,10 +190,15 @@ void TComPort::Open() {
   if (active_)
     return;
   transmitFailed_ = false;
+  hungUp_ = false;
+  openError_.clear();
+  devicePort_ = Port;
+  devicePath_ = PortNames.DevicePath(Port);
   std::shared_ptr<TCommThread> thread;
   try {
-    thread = TCommThread::Create(PortNames.DevicePath(Port), opener_, handOff_);
-  } catch (const EComThreadError&) {
+    thread = TCommThread::Create(devicePath_, opener_, handOff_);
+  } catch (const EComThreadError& e) {
+    openError_ = (Port.empty() ? std::string() : PortAndDevice() + ": ") + e.what();
     if (auto onError = OnError)
       onError(*this);
     return;
@@ -206,8 +212,9 @@ void TComPort::Open() {
   active_ = true;
   try {
     thread->Start();
-  } catch (const EComThreadError&) {
+  } catch (const EComThreadError& e) {
     // No loop runs: close the device again and report it like a device that cannot be opened.
+    openError_ = (Port.empty() ? std::string() : PortAndDevice() + ": ") + e.what();
     active_ = false;
     thread->AttachHandlers(nullptr, nullptr);
     thread->WaitForEndAndClose();
@@ -230,6 +237,7 @@ void TComPort::Close() {
   thread->StopRequest();
   thread->WaitForEndAndClose();
   transmitFailed_ = transmitFailed_ || !thread->OutputDelivered();
+  hungUp_ = hungUp_ || thread->HungUp();
   thread.reset();
   if (auto onClose = OnPortClose)
     onClose(*this);
@@ -248,6 +256,12 @@ void TComPort::SetDTR(bool State) {
 void TComPort::SetRTS(bool State) {
   if (active_ && thread_)
     thread_->SetModemLine(TModemLine::mlRTS, State);
+}
+
+std::string TComPort::PortAndDevice() const {
+  // The last Open looked the name up already; looking up a pool number lists the ports.
+  const std::string path = devicePort_ == Port ? devicePath_ : PortNames.DevicePath(Port);
+  return path.empty() || path == Port ? Port : Port + " (" + path + ")";
 }
 
 std::string TComPort::Terminator() const {

@@ -85,6 +85,7 @@ public:
   long Read(char* data, std::size_t size);
   void SetModemLine(TModemLine line, bool on);
   bool Ended() const { return ended_.load(); }
+  bool HungUp() const { return device_->HungUp(); }
   bool InDispatch() const { return inDispatch_ > 0; }
 
 private:
@@ -165,6 +166,13 @@ public:
   // output within its bound or found the device gone (hung up, unplugged): the bytes written may
   // not all have reached the line.
   bool TransmitFailed() const { return transmitFailed_; }
+  // True when, since the last Open, the device hung up: pulled out, or the far end closed.
+  bool HungUp() const { return hungUp_ || (thread_ && thread_->HungUp()); }
+  // Why the last Open failed, after the port's name: "COM7 (/dev/ttyUSB0): foglalt, egy másik
+  // program használja". Empty after an Open that succeeded.
+  const std::string& OpenError() const { return openError_; }
+  // The port as the user named it, with the device it stands for where that differs.
+  std::string PortAndDevice() const;
 
   // Bytes received in rmTERM mode that are not delivered yet (at most kMaxPendingReceive).
   const std::string& PendingReceive() const { return pending_; }
@@ -178,6 +186,9 @@ private:
   TDeviceOpener opener_;
   bool active_ = false;
   bool transmitFailed_ = false;
+  bool hungUp_ = false;
+  std::string openError_;
+  std::string devicePort_, devicePath_; // Port and its device at the last Open
   std::shared_ptr<TCommThread> thread_;
   std::string terminator_ = "\r\n";
   std::string pending_;

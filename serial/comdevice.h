@@ -89,19 +89,31 @@ public:
   // line errors compared with their state now). Open calls it once the lines are set, so lowering
   // DTR and RTS at the opening is no event (a loop-back plug would echo it on DSR and CTS).
   virtual void ResetEvents() {}
+  // True once the device has hung up: pulled out, or the far end of a pseudo-terminal closed. Any
+  // thread.
+  virtual bool HungUp() const { return false; }
   // Makes the current and every later WaitForEvents return wrStop. Never lost, even when it comes
   // before the first wait.
   virtual void RequestStop() = 0;
 
-  // Releases the device (exclusivity, lock, handle). Idempotent.
+  // Puts back the line settings found at the opening, releases the device (exclusivity, lock,
+  // handle). Idempotent.
   virtual void Close() = 0;
 };
 
 using TComDevicePtr = std::shared_ptr<TComDevice>;
 
+// Why a device cannot be opened, as the user reads it after the port's name.
+inline constexpr const char* kOpenBusy = "foglalt, egy másik program használja";
+inline constexpr const char* kOpenMissing = "nem található (nincs csatlakoztatva?)";
+inline constexpr const char* kOpenNoRights = "nincs jogosultság a megnyitásához";
+inline constexpr const char* kOpenNotSerial = "nem soros eszköz";
+inline constexpr const char* kOpenNoPort = "nincs ilyen port";
+
 // Opens a device by path, exclusively, configured provisionally (9600 baud, 8 data bits, even
 // parity, one stop bit, binary), both directions purged and DTR and RTS low. Returns null and
-// describes the reason in `error` when the device cannot be opened.
+// gives the reason in `error` (one of the texts above, or the system's own) when the device
+// cannot be opened.
 using TDeviceOpener = std::function<TComDevicePtr(const std::string& path, std::string& error)>;
 
 // Priorities of the reader thread: one step above normal while it waits for events, the lowest
@@ -111,6 +123,10 @@ enum class TThreadPriority { tpAboveNormal, tpLowest };
 // Sets the calling thread's priority, best effort: false, and nothing changed, where the system
 // does not allow it (raising usually needs a privilege).
 bool SetCallingThreadPriority(TThreadPriority priority);
+
+// Keeps the process's interruption signals (SIGINT, SIGTERM) off the calling thread, so they reach
+// the program's main thread, which may be blocked writing its output.
+void ShieldCallingThreadFromSignals();
 
 // The platform's back-end.
 TComDevicePtr OpenComDevice(const std::string& path, std::string& error);

@@ -6,16 +6,21 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -104,8 +109,8 @@ speed_t SpeedFor(std::uint32_t baud, bool& ok) {
 
 class TPosixComDevice final : public TComDevice {
 public:
-  TPosixComDevice(int fd, int stopFd, bool exclusiveSet)
-      : fd_(fd), stopFd_(stopFd), exclusiveSet_(exclusiveSet) {
+  TPosixComDevice(int fd, int stopFd, bool exclusiveSet, const termios& found)
+      : fd_(fd), stopFd_(stopFd), exclusiveSet_(exclusiveSet), found_(found) {
     ResetEvents();
   }
   ~TPosixComDevice() override {
@@ -336,6 +341,8 @@ public:
     errorCount_ = SampleErrorCount(countersSupported_);
   }
 
+  bool HungUp() const override { return gone_; }
+
   void RequestStop() override {
     const std::uint64_t one = 1;
     [[maybe_unused]] const ssize_t n = ::write(stopFd_, &one, sizeof one);
@@ -344,6 +351,8 @@ public:
   void Close() override {
     if (fd_ < 0)
       return;
+    // The line as this opening found it (a terminal opened as a port gets its own settings back).
+    ::tcsetattr(fd_, TCSANOW, &found_);
     // Only an exclusivity this opening set is ours to clear.
     if (exclusiveSet_)
       ::ioctl(fd_, TIOCNXCL);
@@ -418,15 +427,73 @@ private:
 
   int fd_;
   const int stopFd_;
-  const bool exclusiveSet_;   // this opening set TIOCEXCL
-  std::uint32_t baud_ = 9600; // the line's speed, for the bound of a blocked write
+  const bool exclusiveSet_;       // this opening set TIOCEXCL
+  const termios found_;           // the line settings at the opening
+  std::uint32_t baud_ = 9600;     // the line's speed, for the bound of a blocked write
+  std::atomic<bool> gone_{false}; // set by whichever thread sees the hang-up first
   // Reader-thread state (and the constructor's).
-  bool gone_ = false;
   bool modemSupported_ = false;
   bool countersSupported_ = false;
   int modemBits_ = 0;
   long errorCount_ = 0;
 };
+
+// Whether a process other than this opening has the character device `fd` open. Every holder is
+// visible to root only; a /proc that cannot be read counts as a holder.
+bool OpenElsewhere(int fd) {
+  struct stat own {};
+  if (::fstat(fd, &own) != 0)
+    return true;
+  DIR* proc = ::opendir("/proc");
+  if (proc == nullptr)
+    return true;
+  const long self = static_cast<long>(::getpid());
+  bool found = false;
+  while (!found) {
+    const dirent* process = ::readdir(proc);
+    if (process == nullptr)
+      break;
+    char* end = nullptr;
+    const long pid = std::strtol(process->d_name, &end, 10);
+    if (end == process->d_name || *end != '\0')
+      continue;
+    const std::string fds = std::string("/proc/") + process->d_name + "/fd";
+    DIR* dir = ::opendir(fds.c_str());
+    if (dir == nullptr)
+      continue; // ended meanwhile
+    while (const dirent* entry = ::readdir(dir)) {
+      const long n = std::strtol(entry->d_name, &end, 10);
+      struct stat st {};
+      if (end == entry->d_name || *end != '\0' || (pid == self && n == fd) ||
+          ::fstatat(::dirfd(dir), entry->d_name, &st, 0) != 0)
+        continue;
+      if (S_ISCHR(st.st_mode) && st.st_rdev == own.st_rdev) {
+        found = true;
+        break;
+      }
+    }
+    ::closedir(dir);
+  }
+  ::closedir(proc);
+  return found;
+}
+
+const char* OpenFailure(int err) {
+  switch (err) {
+  case EBUSY:
+    return kOpenBusy;
+  case ENOENT:
+  case ENODEV:
+  case ENXIO:
+  case ENOTDIR:
+    return kOpenMissing;
+  case EACCES:
+  case EPERM:
+    return kOpenNoRights;
+  default:
+    return std::strerror(err);
+  }
+}
 
 } // namespace
 
@@ -441,45 +508,61 @@ bool SetCallingThreadPriority(TThreadPriority priority) {
   return ::setpriority(PRIO_PROCESS, thread, nice) == 0;
 }
 
+void ShieldCallingThreadFromSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
 TComDevicePtr OpenComDevice(const std::string& path, std::string& error) {
   if (path.empty()) {
-    error = "no device for this port";
+    error = kOpenNoPort;
     return nullptr;
   }
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    error = path + ": " + std::strerror(errno);
+    error = OpenFailure(errno);
     return nullptr;
   }
   auto fail = [&](const char* what) -> TComDevicePtr {
-    error = path + ": " + what;
+    error = what;
     ::close(fd);
     return nullptr;
   };
-  termios t{};
-  if (::tcgetattr(fd, &t) != 0)
-    return fail("not a serial device");
+  termios found{};
+  if (::tcgetattr(fd, &found) != 0)
+    return fail(kOpenNotSerial);
+  // Root passes another program's TIOCEXCL at open(); that port is busy all the same. But the flag
+  // outlives a program killed while it held the port (on a pseudo-terminal, until its master
+  // closes): one that no process has open any more is stale and cleared. For other users the
+  // kernel's refusal at open() stands.
+  int heldExclusively = 0;
+  if (::ioctl(fd, TIOCGEXCL, &heldExclusively) == 0 && heldExclusively != 0) {
+    if (OpenElsewhere(fd))
+      return fail(kOpenBusy);
+    ::ioctl(fd, TIOCNXCL);
+  }
   // flock stops a second opener for everyone (TIOCEXCL lets root through) and closes the race
   // between two openers that TIOCEXCL alone has.
-  // Root passes another program's TIOCEXCL at open(); that port is busy all the same.
-  int heldExclusively = 0;
-  if (::ioctl(fd, TIOCGEXCL, &heldExclusively) == 0 && heldExclusively != 0)
-    return fail("in use");
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
-    return fail("in use");
+    return fail(kOpenBusy);
   bool exclusiveSet = ::ioctl(fd, TIOCEXCL) == 0;
   if (!exclusiveSet && !Unsupported(errno)) {
+    const int err = errno;
     ::flock(fd, LOCK_UN);
-    return fail("cannot be made exclusive");
+    return fail(std::strerror(err));
   }
   const int stopFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (stopFd < 0) {
+    const int err = errno;
     if (exclusiveSet)
       ::ioctl(fd, TIOCNXCL);
     ::flock(fd, LOCK_UN);
-    return fail("no stop descriptor");
+    return fail(std::strerror(err));
   }
-  auto device = std::make_shared<TPosixComDevice>(fd, stopFd, exclusiveSet);
+  auto device = std::make_shared<TPosixComDevice>(fd, stopFd, exclusiveSet, found);
   // Provisional line: 9600 8E1, binary, HUPCL off.
   device->SetLine(TLineSettings{9600, 8, 2, 0});
   device->Purge();

@@ -5,6 +5,7 @@
 #include "comdevice_win.h"
 #include "widetext_win.h"
 
+#include <atomic>
 #include <cwctype>
 #include <list>
 #include <mutex>
@@ -50,12 +51,12 @@ public:
 
 std::string SystemMessage(DWORD code) {
   switch (code) {
-  case ERROR_ACCESS_DENIED:
+  case ERROR_ACCESS_DENIED: // what a port another program has open reports
   case ERROR_SHARING_VIOLATION:
-    return "in use by another program";
+    return kOpenBusy;
   case ERROR_FILE_NOT_FOUND:
   case ERROR_PATH_NOT_FOUND:
-    return "no such port";
+    return kOpenMissing;
   default:
     break;
   }
@@ -240,6 +241,7 @@ public:
     if (::GetLastError() != ERROR_IO_PENDING) {
       // The device has gone or refuses the wait: it would fail again at once, so only the stop
       // request is waited for, and the thread does not spin.
+      gone_ = true;
       ::WaitForSingleObject(stop_.get(), INFINITE);
       return TWaitResult::wrStop;
     }
@@ -274,6 +276,8 @@ public:
     rxQueued_ = api_->ClearError(h_, &errors, &stat) && stat.cbInQue > 0;
   }
 
+  bool HungUp() const override { return gone_; }
+
   void RequestStop() override { ::SetEvent(stop_.get()); }
 
   void Close() override {
@@ -283,6 +287,9 @@ public:
       std::lock_guard lock(writesMutex_);
       ReapWrites(true);
     }
+    // The line as this opening found it.
+    if (found_.DCBlength != 0)
+      api_->SetState(h_, &found_);
     api_->Close(h_);
     h_ = INVALID_HANDLE_VALUE;
   }
@@ -290,6 +297,9 @@ public:
   // Device set-up of the opening, in order: provisional line and queues, time-outs, event mask,
   // purge, both lines low.
   void Prepare() {
+    found_.DCBlength = sizeof found_;
+    if (!api_->GetState(h_, &found_))
+      found_.DCBlength = 0;
     SetLine(TLineSettings{9600, 8, EVENPARITY, ONESTOPBIT});
     api_->Setup(h_, kProvisionalQueue, kProvisionalQueue);
     // Reads return at once with what is queued.
@@ -339,9 +349,15 @@ private:
   std::list<TPendingWrite> writes_;
   bool lostOutput_ = false; // a write finished in the background failed or was cut short
   bool rxQueued_ = false;   // bytes were queued when the events were reset (read by the first wait)
+  DCB found_{};             // the line at the opening (DCBlength 0: unknown)
+  std::atomic<bool> gone_{false};
 };
 
 } // namespace
+
+void ShieldCallingThreadFromSignals() {
+  // The C library's console signals are delivered on a thread of their own.
+}
 
 bool SetCallingThreadPriority(TThreadPriority priority) {
   const int level =
@@ -364,17 +380,17 @@ std::wstring WinDevicePath(const std::string& path) {
 TComDevicePtr OpenWinComDevice(const std::string& path, std::string& error,
                                std::shared_ptr<TWinCommApi> api) {
   if (path.empty()) {
-    error = "no device for this port";
+    error = kOpenNoPort;
     return nullptr;
   }
   const HANDLE h = api->Open(WinDevicePath(path));
   if (h == INVALID_HANDLE_VALUE) {
-    error = path + ": " + SystemMessage(::GetLastError());
+    error = SystemMessage(::GetLastError());
     return nullptr;
   }
   auto device = std::make_shared<TWinComDevice>(api, h);
   if (!device->Valid()) {
-    error = path + ": no event objects";
+    error = SystemMessage(::GetLastError());
     return nullptr; // the destructor closes the handle
   }
   device->Prepare();

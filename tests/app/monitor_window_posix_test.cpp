@@ -79,6 +79,15 @@ TEST_F(MonitorWindow, FramesAndPreviewFollowThePages) {
   }
 }
 
+TEST_F(MonitorWindow, AHangUpShowsInTheStatusAtOnceAndThePortIsTriedAgain) {
+  scale_.HangUp();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !monitor_->PortOpen(); }, 700));
+  QTest::qWait(1200); // tried again meanwhile: the warning stays while the device is away
+  EXPECT_TRUE(
+      monitor_->StatusText().contains(QStringLiteral("eltűnt (COM7 (%1))").arg(scale_.SlavePath().c_str())))
+      << monitor_->StatusText().toStdString();
+}
+
 TEST_F(MonitorWindow, AnUploadTakesThePortAndGivesItBack) {
   bool heldDuringUpload = true;
   QObject::connect(form_.get(), &Trvform::TransmissionStarting,

@@ -146,6 +146,11 @@ TEST(PortDetailsWindow, ShowsTheRowsAndTheHint) {
   w.SetSource([] { return std::vector<TPortDetail>{}; });
   EXPECT_EQ(t->rowCount(), 0);
   EXPECT_EQ(w.Hint()->text(), QString("Nem található soros port."));
+  w.SetLastOpenFailure("COM7 (/dev/pts/4): foglalt, egy másik program használja");
+  w.Refresh();
+  EXPECT_EQ(w.Hint()->text(),
+            QString("Legutóbb nem nyitható meg: COM7 (/dev/pts/4): foglalt, egy másik program "
+                    "használja\nNem található soros port."));
 }
 
 TEST(PortDetailsWindow, OpensOnceAndCloses) {

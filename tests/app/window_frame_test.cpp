@@ -81,6 +81,17 @@ TEST(WindowFrame, OffScreenRuleKeepsAnyVisiblePart) {
   EXPECT_EQ(KeepOnScreen(QRect(100, 1100, 800, 600), screens, primary), QRect(0, 0, 800, 600));
 }
 
+TEST(WindowFrame, PlacementMovesTheLeastThatBringsTheWindowWholeOntoItsScreen) {
+  const QRect designed(348, 157, 981, 605);
+  const QSize minimum(750, 550);
+  EXPECT_EQ(FitToScreen(designed, {QRect(0, 0, 1920, 1040)}, minimum), designed);
+  EXPECT_EQ(FitToScreen(designed, {QRect(0, 0, 1280, 984)}, minimum), QRect(299, 157, 981, 605));
+  // On the second screen, which it overlaps most; sticking out above and left.
+  EXPECT_EQ(
+      FitToScreen(QRect(1900, -20, 981, 605), {QRect(0, 0, 1920, 1040), QRect(1920, 0, 1280, 1024)}, minimum),
+      QRect(1920, 0, 981, 605));
+}
+
 TEST(WindowFrame, LayoutFollowsEverySizeChange) {
   WindowBench bench;
   auto form = bench.Start();

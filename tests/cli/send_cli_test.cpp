@@ -48,7 +48,9 @@ TEST_F(RvctlTest, TestWithOldSendsAt2400) {
 TEST_F(RvctlTest, TestOnAPortThatCannotBeOpenedExitsWith2) {
   const TRun run = Run("test --port /dev/rv58-no-such-port");
   EXPECT_EQ(run.exitCode, 2);
-  EXPECT_EQ(run.err, "A soros port nem nyitaható meg !\n");
+  EXPECT_EQ(
+      run.err,
+      "A soros port nem nyitaható meg !\n/dev/rv58-no-such-port: nem található (nincs csatlakoztatva?)\n");
   EXPECT_EQ(run.out, "");
 }
 
@@ -60,7 +62,8 @@ TEST_F(RvctlTest, TestOnAPortInUseExitsWith2AndSendsNothing) {
   ASSERT_TRUE(holder.Active());
   const TRun run = Run("test --port " + display.SlavePath());
   EXPECT_EQ(run.exitCode, 2);
-  EXPECT_EQ(run.err, "A soros port nem nyitaható meg !\n");
+  EXPECT_EQ(run.err, "A soros port nem nyitaható meg !\n" + display.SlavePath() +
+                         ": foglalt, egy másik program használja\n");
   holder.Close();
   EXPECT_EQ(display.WaitQuiet(std::chrono::milliseconds(100)), "");
 }

@@ -143,11 +143,12 @@ TEST_F(UploadCli, PortsThatCannotBeOpenedExitWith2) {
   Write("s.rv5", SettingsFile("COM250"));
   TRun run = Run("upload '" + (dir_ / "s.rv5").string() + "'");
   EXPECT_EQ(run.exitCode, 2);
-  EXPECT_EQ(run.err, kPortWarning);
+  EXPECT_EQ(run.err, std::string(kPortWarning) + "nincs ilyen port\n");
 
   run = Run("upload '" + (dir_ / "s.rv5").string() + "' --port /dev/rv58-no-such-port");
   EXPECT_EQ(run.exitCode, 2);
-  EXPECT_EQ(run.err, kPortWarning);
+  EXPECT_EQ(run.err,
+            std::string(kPortWarning) + "/dev/rv58-no-such-port: nem található (nincs csatlakoztatva?)\n");
 
   // A port another program holds.
   TComPort holder{THandOff()};
@@ -157,7 +158,8 @@ TEST_F(UploadCli, PortsThatCannotBeOpenedExitWith2) {
   Write("s.rv5", SettingsFile("COM7"));
   run = Run("upload '" + (dir_ / "s.rv5").string() + "'");
   EXPECT_EQ(run.exitCode, 2);
-  EXPECT_EQ(run.err, kPortWarning);
+  EXPECT_EQ(run.err, std::string(kPortWarning) + "COM7 (" + display_.SlavePath() +
+                         "): foglalt, egy másik program használja\n");
   holder.Close();
   EXPECT_EQ(display_.WaitQuiet(50ms), "");
 }

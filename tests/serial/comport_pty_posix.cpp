@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -118,6 +119,8 @@ TEST_F(PtyPort, LineIsRawAtTheChosenSpeedAndLeavesTheModemLinesAloneOnClose) {
   EXPECT_EQ(t.c_oflag & OPOST, 0u);
   EXPECT_EQ(t.c_iflag & (IXON | IXOFF | ICRNL), 0u);
   port.Close();
+  t = display.LineSettings(); // put back as the opening found it
+  EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B38400));
 
   port.Baud = 9600;
   port.Open();
@@ -173,6 +176,7 @@ TEST_F(PtyPort, PortAnotherProgramHoldsExclusivelyStaysBusyAndKeepsItsFlag) {
   port.Open();
   EXPECT_FALSE(port.Active());
   EXPECT_EQ(errors, 1);
+  EXPECT_EQ(port.OpenError(), display.SlavePath() + ": foglalt, egy másik program használja");
   int exclusive = 0;
   ASSERT_EQ(::ioctl(holder, TIOCGEXCL, &exclusive), 0);
   EXPECT_EQ(exclusive, 1) << "the holder's exclusive use was cleared";
@@ -180,6 +184,38 @@ TEST_F(PtyPort, PortAnotherProgramHoldsExclusivelyStaysBusyAndKeepsItsFlag) {
   ::close(holder);
   port.Open();
   EXPECT_TRUE(port.Active());
+}
+
+// A holder killed while it had the port leaves TIOCEXCL set on a pseudo-terminal. Root sees that no
+// process holds the device any more and takes the port; for others the kernel's refusal stands.
+TEST_F(PtyPort, AFlagWhoseHolderWasKilledIsStale) {
+  display.ReleaseSlave();
+  for (const bool holderLives : {true, false}) {
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t holder = ::fork();
+    if (holder == 0) {
+      const int fd = ::open(display.SlavePath().c_str(), O_RDWR | O_NOCTTY);
+      if (fd >= 0 && ::ioctl(fd, TIOCEXCL) == 0 && ::write(ready[1], "x", 1) == 1)
+        ::pause();
+      ::_exit(1);
+    }
+    char c = 0;
+    ASSERT_EQ(::read(ready[0], &c, 1), 1);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    if (!holderLives) {
+      ::kill(holder, SIGKILL);
+      ::waitpid(holder, nullptr, 0);
+    }
+    port.Open();
+    EXPECT_EQ(port.Active(), !holderLives && geteuid() == 0) << holderLives << " " << port.OpenError();
+    port.Close();
+    if (holderLives) {
+      ::kill(holder, SIGKILL);
+      ::waitpid(holder, nullptr, 0);
+    }
+  }
 }
 
 TEST_F(PtyPort, AnotherProcessCannotOpenAnOpenPort) {
@@ -196,6 +232,7 @@ TEST_F(PtyPort, MissingDeviceOrNoTerminalIsAnOpenFailure) {
   port.Open();
   EXPECT_FALSE(port.Active());
   EXPECT_EQ(errors, 1);
+  EXPECT_EQ(port.OpenError(), "/dev/rv58-no-such-port: nem található (nincs csatlakoztatva?)");
 
   const auto file = std::filesystem::temp_directory_path() / ("rv58-not-a-tty-" + std::to_string(getpid()));
   std::ofstream(file) << "x";
@@ -203,6 +240,7 @@ TEST_F(PtyPort, MissingDeviceOrNoTerminalIsAnOpenFailure) {
   port.Open();
   EXPECT_FALSE(port.Active());
   EXPECT_EQ(errors, 2);
+  EXPECT_EQ(port.OpenError(), file.string() + ": nem soros eszköz");
   std::filesystem::remove(file);
   EXPECT_EQ(OpenDescriptors(), before);
 }
@@ -225,6 +263,7 @@ TEST_F(PtyPort, HungUpDeviceMakesNoBusyLoopAndCloseCompletes) {
   port.ReceiveCallBack = [&](const std::string& data) { received.push_back(data); };
   port.Open();
   ASSERT_TRUE(port.Active());
+  EXPECT_FALSE(port.HungUp());
   display.HangUp();
   // Serve whatever comes for half a second and watch the CPU time meanwhile: a reader that kept
   // polling the hung-up device would burn all of it.
@@ -240,6 +279,7 @@ TEST_F(PtyPort, HungUpDeviceMakesNoBusyLoopAndCloseCompletes) {
   port.Close();
   EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
   EXPECT_FALSE(port.Active());
+  EXPECT_TRUE(port.HungUp()); // seen by the reader at once, and kept after the close
   EXPECT_TRUE(received.empty());
 }
 

@@ -49,8 +49,11 @@ public:
   void HangUp();
   // Hangs up by itself as soon as `count` bytes have arrived in all (0: never).
   void HangUpAfter(std::size_t count);
-  // The line settings of the port as the pty holds them (the slave's termios).
+  // The line settings of the port as the pty held them when the last bytes arrived (a port puts
+  // back what it found when it closes), or as it holds them now before any arrival.
   termios LineSettings() const;
+  // Stops holding the port's side open: then only the program under test has it open.
+  void ReleaseSlave();
 
 private:
   void ReadLoop();
@@ -68,6 +71,8 @@ private:
   Clock::time_point lastArrival_ = Clock::now();
   bool reading_ = true;
   std::size_t hangUpAfter_ = 0;
+  bool lineAtArrival_ = false;
+  termios lineSettings_{};
   std::uint64_t loops_ = 0; // passes of the reader loop, to know it saw a change
   std::thread reader_;
 };

@@ -89,6 +89,7 @@ void TPtyDisplay::ReadLoop() {
       received_.append(buffer, static_cast<std::size_t>(n));
       arrivals_.push_back({now, std::string(buffer, static_cast<std::size_t>(n))});
       lastArrival_ = now;
+      lineAtArrival_ = ::tcgetattr(master, &lineSettings_) == 0;
       if (hangUpAfter_ > 0 && received_.size() >= hangUpAfter_) {
         reading_ = false;
         master_ = -1;
@@ -183,6 +184,13 @@ void TPtyDisplay::HangUp() {
   }
 }
 
+void TPtyDisplay::ReleaseSlave() {
+  std::lock_guard<std::mutex> g(m_);
+  if (keepSlave_ >= 0)
+    ::close(keepSlave_);
+  keepSlave_ = -1;
+}
+
 void TPtyDisplay::HangUpAfter(std::size_t count) {
   std::lock_guard<std::mutex> g(m_);
   hangUpAfter_ = count;
@@ -191,6 +199,8 @@ void TPtyDisplay::HangUpAfter(std::size_t count) {
 termios TPtyDisplay::LineSettings() const {
   termios t{};
   std::lock_guard<std::mutex> g(m_);
+  if (lineAtArrival_)
+    return lineSettings_;
   if (master_ >= 0)
     ::tcgetattr(master_, &t);
   return t;

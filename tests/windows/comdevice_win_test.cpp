@@ -62,8 +62,7 @@ TEST(WinComDevice, APortThatCannotBeOpenedSaysWhy) {
   const struct {
     DWORD error;
     const char* text;
-  } cases[] = {{ERROR_ACCESS_DENIED, "COM7: in use by another program"},
-               {ERROR_FILE_NOT_FOUND, "COM7: no such port"}};
+  } cases[] = {{ERROR_ACCESS_DENIED, kOpenBusy}, {ERROR_FILE_NOT_FOUND, kOpenMissing}};
   for (const auto& c : cases) {
     auto fake = std::make_shared<TFakeWinComm>();
     fake->FailOpen(c.error);
