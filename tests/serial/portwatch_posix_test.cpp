@@ -39,7 +39,7 @@ struct Notices {
 };
 
 TEST(PortWatchFolder, AnAdapterComingGoingAndItsNodeAreNoticedOtherFilesAreNotNorAnythingAfterTheStop) {
-  EXPECT_EQ(WatchPorts(TPortSystem{"/nonexistent/rv58-root", false}, [] {}), nullptr);
+  EXPECT_EQ(WatchPorts(TPortSystem{"/nonexistent/rv58-root", false, {}}, [] {}), nullptr);
   test::FakeSystem fake;
   Notices notices;
   auto source = WatchPorts(fake.System(), notices.Callback());

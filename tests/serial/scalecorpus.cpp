@@ -19,7 +19,7 @@ TLineFormat Line(std::uint32_t baud, int dataBits, char parity, int stopBits) {
   TLineFormat f;
   f.baud = baud;
   f.dataBits = dataBits;
-  f.parity = parity == 'E' ? 1 : parity == 'O' ? 2 : 0;
+  f.parity = parity == 'E' ? ptEVEN : parity == 'O' ? ptODD : ptNONE;
   f.stopBits = stopBits;
   return f;
 }
