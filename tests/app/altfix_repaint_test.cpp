@@ -245,8 +245,8 @@ TEST(AltFix, MenusAndToolTipsAreNotForms) {
 
 } // namespace
 
-// Each test program of this folder brings its own main; weak, so that a shared one wins.
-__attribute__((weak)) int main(int argc, char** argv) {
+// This program's own main (a weak one does not stand in for the entry point on Windows).
+int main(int argc, char** argv) {
   // Headless, also when the build lists the tests.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
     qputenv("QT_QPA_PLATFORM", "offscreen");
