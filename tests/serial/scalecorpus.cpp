@@ -95,7 +95,7 @@ FrameSettings Best(int tm, int le, int lh, bool nm, int tp, int bt, int hk) {
   return s;
 }
 
-struct TSpec {
+struct TRecipe {
   std::string name;
   TLineFormat line;
   double period;
@@ -108,26 +108,26 @@ struct TSpec {
   int lag = 0;
 };
 
-TFormat Make(const TSpec& spec) {
+TFormat Make(const TRecipe& recipe) {
   TFormat f;
-  f.name = spec.name;
-  f.line = spec.line;
-  f.period = spec.period;
-  f.best = spec.best;
-  f.note = spec.note;
-  f.lag = spec.lag;
+  f.name = recipe.name;
+  f.line = recipe.line;
+  f.period = recipe.period;
+  f.best = recipe.best;
+  f.note = recipe.note;
+  f.lag = recipe.lag;
   for (double v : kCycle) {
-    if (!spec.negatives && v != kOver)
+    if (!recipe.negatives && v != kOver)
       v = std::fabs(v);
-    f.frames.push_back({spec.frame(v), spec.shown(v)});
+    f.frames.push_back({recipe.frame(v), recipe.shown(v)});
   }
-  f.frames.insert(f.frames.end(), spec.extra.begin(), spec.extra.end());
+  f.frames.insert(f.frames.end(), recipe.extra.begin(), recipe.extra.end());
   return f;
 }
 
 std::vector<TFormat> Build() {
   const auto over = [](double v) { return v == kOver; };
-  std::vector<TSpec> specs = {
+  std::vector<TRecipe> recipes = {
       {"status, gross, sign, CR LF", Line(9600, 8, 'N', 1), 0.5, true,
        [&](double v) {
          return over(v) ? "OL,GS,+   OL  kg\r\n"
@@ -267,8 +267,8 @@ std::vector<TFormat> Build() {
        [](double v) { return Shown(v, Sign::plus, 2); }, Best(10, 0, 1, true, 2, 2, 'O')},
   };
   std::vector<TFormat> formats;
-  for (const auto& spec : specs)
-    formats.push_back(Make(spec));
+  for (const auto& recipe : recipes)
+    formats.push_back(Make(recipe));
   return formats;
 }
 
