@@ -238,10 +238,12 @@ public:
       mask = events;
       return TWaitResult::wrEvents;
     }
-    if (::GetLastError() != ERROR_IO_PENDING) {
+    if (const DWORD error = ::GetLastError(); error != ERROR_IO_PENDING) {
       // The device has gone or refuses the wait: it would fail again at once, so only the stop
-      // request is waited for, and the thread does not spin.
-      gone_ = true;
+      // request is waited for, and the thread does not spin. Only the codes of a removed device
+      // count as a hang-up: a driver that cannot wait for events (Wine on a pseudo-terminal) says
+      // something else and keeps its port.
+      gone_ = error == ERROR_BAD_COMMAND || error == ERROR_DEVICE_REMOVED || error == ERROR_ACCESS_DENIED;
       ::WaitForSingleObject(stop_.get(), INFINITE);
       return TWaitResult::wrStop;
     }

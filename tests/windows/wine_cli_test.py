@@ -29,12 +29,15 @@ def display_test(extra, speed, cwd):
     cmd = [wine_run, "--port", "COM7=" + name, exe, "--ini", "rv58led.ini", "test", "--port", "COM7"] + extra
     proc = subprocess.Popen(cmd, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     data = b""
+    got = None
+    # The speed is read as the bytes arrive: the port puts the line back as it found it at close.
     while proc.poll() is None:
-        if select.select([master], [], [], 0.1)[0]:
+        if select.select([master], [], [], 0.005)[0]:
+            if got is None:
+                got = termios.tcgetattr(master)[5]
             data += os.read(master, 256)
     while select.select([master], [], [], 0.2)[0]:
         data += os.read(master, 256)
-    got = termios.tcgetattr(master)[5]
     os.close(master)
     os.close(slave)
     check(proc.returncode == 0 and data == b"<><,<<>" and got == speed,
