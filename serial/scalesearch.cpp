@@ -472,11 +472,13 @@ TFrameAnalysis AnalyseFrames(std::string_view received, const FrameSettings& bas
       for (const Token& t : Tokens(b))
         if (t.end - t.start == 1 && t.end != b.size() - lh)
           digitsAt[b.size() - t.end].emplace_back(1, b[t.start]);
-    for (const auto& [at, values] : digitsAt)
+    for (const auto& column : digitsAt) {
+      const std::vector<std::string>& values = column.second;
       if (values.size() == good.size() &&
           std::all_of(values.begin(), values.end(), [&](const std::string& v) { return v == values[0]; }) &&
           values[0] >= "1" && values[0] <= "4")
         s.tp = values[0][0] - '0';
+    }
   }
   const std::size_t cells = widest(le);
   if (cells > static_cast<std::size_t>(DisplayWidth(s.bt)))
