@@ -122,7 +122,7 @@ QString Trvform::DialogFolder(std::string_view key) const {
   const std::string fallback = env_.defaultDialogFolder.empty()
                                    ? DefaultDialogFolder(CurrentPreferencesEnvironment())
                                    : env_.defaultDialogFolder;
-  return FromLocalPath(prefs_->ReadString(kOptSection, key, fallback));
+  return FromIniFolderText(prefs_->ReadString(kOptSection, key, fallback));
 }
 
 void Trvform::StoreDialogFolder(std::string_view key, const QString& chosenFile) {
@@ -130,7 +130,7 @@ void Trvform::StoreDialogFolder(std::string_view key, const QString& chosenFile)
   if (!folder.endsWith(QLatin1Char('/'))) {
     folder += QLatin1Char('/');
   }
-  prefs_->WriteString(kOptSection, key, LocalPath(folder));
+  prefs_->WriteString(kOptSection, key, IniFolderText(folder));
 }
 
 void Trvform::mentbuttonClick() {

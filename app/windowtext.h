@@ -6,8 +6,8 @@
 #include "qtext.h"
 
 #include <QByteArray>
-#include <QFile>
 #include <QString>
+#include <QStringDecoder>
 #include <QStringList>
 
 #include <string>
@@ -27,12 +27,23 @@ inline QStringList ToQtList(const std::vector<std::string>& items) {
   return list;
 }
 
+// File names are UTF-8 in the program on every platform (Windows' back-end widens them at the
+// system call); Qt's 8-bit encoding of file names would be the ANSI code page there.
 inline std::string LocalPath(const QString& path) {
-  return QFile::encodeName(path).toStdString();
+  return path.toStdString();
 }
 
-inline QString FromLocalPath(const std::string& path) {
-  return QFile::decodeName(QByteArray::fromStdString(path));
+// A folder name kept in the preferences file: in the system's 8-bit code page where it fits, as
+// Windows programs before us wrote it (UTF-8 on Linux), otherwise UTF-8; read back either way.
+inline std::string IniFolderText(const QString& folder) {
+  const QByteArray local = folder.toLocal8Bit();
+  return (QString::fromLocal8Bit(local) == folder ? local : folder.toUtf8()).toStdString();
+}
+
+inline QString FromIniFolderText(const std::string& text) {
+  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+  const QString decoded = utf8(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
+  return utf8.hasError() ? QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())) : decoded;
 }
 
 } // namespace rv58::window_internal

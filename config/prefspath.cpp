@@ -12,13 +12,24 @@ namespace fs = std::filesystem;
 
 using fileio::IsWritableFolder;
 
+namespace {
+
+// Paths are UTF-8 strings on every platform; a narrow std::filesystem string would be the ANSI
+// code page on Windows.
+std::string Utf8(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+} // namespace
+
 std::string ExecutableDir() {
   const std::string& exe = fileio::ExecutablePath();
   if (exe.empty()) {
     std::error_code ec;
-    return fs::current_path(ec).string();
+    return Utf8(fs::current_path(ec));
   }
-  return fs::path(exe).parent_path().string();
+  return Utf8(fs::path(std::u8string(exe.begin(), exe.end())).parent_path());
 }
 
 PreferencesEnvironment CurrentPreferencesEnvironment() {
