@@ -21,6 +21,7 @@ TEST(UploadWindowWin, APortTheSystemDoesNotHaveIsReportedAndTheSettingsAreStillK
   bench.ports = {"COM250"};
   bench.deviceOpener = OpenComDevice;
   auto form = bench.Start();
+  form->Comport_up->setCurrentIndex(0);
   ASSERT_EQ(form->Comport_up->currentText(), "COM250");
   form->ht->setText(QStringLiteral("NOPORT"));
   QTest::keyClick(form.get(), Qt::Key_F9);

@@ -44,6 +44,21 @@ def wait_window(name, seconds=60):
     return None
 
 
+def visible_windows():
+    return set(xdotool("search", "--onlyvisible", "--classname", ".*"))
+
+
+def wait_new_window(before, seconds=20):
+    """Wine's own dialogs have no name on a screen without a window manager: a new window is one."""
+    deadline = time.time() + seconds
+    while time.time() < deadline:
+        new = visible_windows() - before
+        if new:
+            return new.pop()
+        time.sleep(0.5)
+    return None
+
+
 def start(exe, args, cwd, ports=()):
     cmd = [wine_run, "--display"] + [a for p in ports for a in ("--port", p)] + [exe] + list(args)
     return subprocess.Popen(cmd, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -66,14 +81,18 @@ def close(proc, window):
 
 
 def read_quiet(master, quiet=1.5, limit=30):
-    data, deadline = b"", time.time() + limit
+    """The bytes until the line is quiet, and the line speed as they arrive (the port puts the line
+    back as it found it when it closes)."""
+    data, speed, deadline = b"", None, time.time() + limit
     while time.time() < deadline:
         if not select.select([master], [], [], quiet)[0]:
             if data:
                 break
             continue
         data += os.read(master, 4096)
-    return data
+        if speed is None:
+            speed = termios.tcgetattr(master)[5]
+    return data, speed
 
 
 def press(window, *keys):
@@ -92,11 +111,11 @@ def upload(app, settings, version_old, linux):
         f.write(content)
     # What the window must send: rv58ctl's message for the same file, the Linux build's when at hand.
     r = wine([os.path.join(app, "rv58ctl.exe"), "message", os.path.basename(name)], cwd=os.path.dirname(name))
-    expected = r.stdout
+    expected = r.stdout.rstrip(b"\n")  # rv58ctl ends the message's line for the terminal
     linux_message = None
     if linux:
         linux_message = subprocess.run([os.path.join(linux, "cli", "rv58ctl"), "message", name],
-                                       capture_output=True, check=True).stdout
+                                       capture_output=True, check=True).stdout.rstrip(b"\n")
     master, slave = os.openpty()
     proc = start(os.path.join(app, "rv58led.exe"), [os.path.basename(name)], os.path.dirname(name),
                  ports=["COM7=" + os.ttyname(slave)])
@@ -105,9 +124,9 @@ def upload(app, settings, version_old, linux):
     if check(window is not None, "%s: the window appears" % label):
         time.sleep(2)
         press(window, "F9")
-        data = read_quiet(master)
-        speed = termios.tcgetattr(master)[5]
-        check(expected.startswith(b"<,") and data == b"<>" + expected, "%s: F9 sends %r" % (label, data))
+        data, speed = read_quiet(master)
+        check(expected.startswith(b"<,") and data == b"<>" + expected,
+              "%s: F9 sends %r, rv58ctl's message is %r" % (label, data, expected))
         if linux_message is not None:
             check(data == b"<>" + linux_message, "%s: the Linux build's bytes" % label)
         check(speed == (termios.B2400 if version_old else termios.B9600), "%s: line speed %s" % (label, speed))
@@ -144,18 +163,18 @@ def test_window(package, linux):
         folder = os.path.join(work, "mentések ő")
         os.mkdir(folder)
         with open(os.path.join(app, "rv58led.ini"), "ab") as f:
-            f.write(b"[Opt]\r\nlastsavedir=Z:" + folder.replace("/", "\\").encode("cp1250") + b"\\\r\n")
+            f.write(b"[Opt]\r\nlastsavedir=Z:" + folder.replace("/", "\\").encode("utf-8") + b"\\\r\n")
         proc = start(os.path.join(app, "rv58led.exe"), [os.path.basename(settings)], work)
         window = wait_window("^RV58Set$")
         if check(window is not None, "save: the window appears"):
             time.sleep(2)
             # "Mentés" on the first page: left 20 + frame 5 + tree 265 + page 16 + second button.
+            before = visible_windows()
             xdotool("mousemove", "--sync", str(20 + 5 + 265 + 16 + 64 + 32), str(20 + 5 + 49 + 336 + 27))
             xdotool("click", "1")
-            dialog = wait_window("Save|Ment", 20)  # Wine's own dialog, in its language
+            dialog = wait_new_window(before)
             if check(dialog is not None, "save: the save dialog opens"):
-                time.sleep(1)
-                xdotool("windowfocus", "--sync", dialog)
+                time.sleep(1)  # the name field has the focus
                 xdotool("type", "--delay", "50", "mentett")
                 xdotool("key", "Return")
                 saved = os.path.join(folder, "mentett.rv5")
