@@ -3,11 +3,11 @@
 #include "Unit1.h"
 #include "message.h"
 #include "portnames.h"
+#include "portsources.h"
 #include "qtext.h"
 #include "scalemonitorlist.h"
 
 #include <QCloseEvent>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -332,8 +332,7 @@ void TScaleMonitor::OpenPort() {
     port_.reset();
     // A device that is missing is opened when the port watcher sees it come; one that is there
     // (busy, or not ours to open) is tried again each second, since nothing announces its release.
-    missing_ =
-        !QFileInfo::exists(QString::fromStdString(form_->PortNames().DevicePath(settings_.Comport_up())));
+    missing_ = !DeviceExists(form_->PortNames().DevicePath(settings_.Comport_up()));
     SetStatus(QString::fromUtf8(kPortWarning) +
                   (missing_ && form_->FollowsPorts()
                        ? QStringLiteral(" (%1: hiányzik; megnyitás, amint megjelenik)")
@@ -406,7 +405,7 @@ void TScaleMonitor::Tick() {
 void TScaleMonitor::CheckPort() {
   if (port_) {
     // A device that went away (a USB adapter pulled out) is closed, and reopened when it is back.
-    if (!QFileInfo::exists(portPath_)) {
+    if (!DeviceExists(portPath_.toStdString())) {
       ClosePort();
       missing_ = true;
       SetStatus(QStringLiteral("A soros port eltűnt (%1); újranyitás, ha visszatér.").arg(portPath_), true);

@@ -50,6 +50,10 @@ std::vector<TPortDevice> ListDeviceNodes(const TPortSystem& sys);
 // absolute target stays inside the root), or nothing when the path does not exist there.
 std::optional<std::string> ResolvePath(const std::string& root, const std::string& path);
 
+// Whether the device is there now (a USB adapter pulled out is not; on Windows a COM name counts
+// when the system has that device, whatever the listings say).
+bool DeviceExists(const std::string& devicePath);
+
 // The fixed default number of a device path, which depends on the device's own name only, or
 // nothing for devices without one.
 std::optional<int> DefaultPortNumber(std::string_view devicePath);

@@ -241,6 +241,11 @@ std::string DefaultDevicePath(int number) {
   return {};
 }
 
+bool DeviceExists(const std::string& devicePath) {
+  struct stat st {};
+  return ::stat(devicePath.c_str(), &st) == 0;
+}
+
 std::optional<std::string> ResolvePath(const std::string& root, const std::string& path) {
   if (path.empty())
     return std::nullopt;

@@ -301,6 +301,29 @@ std::optional<std::string> ResolvePath(const std::string&, const std::string& pa
   return path;
 }
 
+bool DeviceExists(const std::string& devicePath) {
+  std::string_view name = devicePath;
+  if (name.starts_with("\\\\.\\"))
+    name.remove_prefix(4);
+  if (!DefaultPortNumber(name)) {
+    const std::wstring w = WideFromUtf8(devicePath);
+    return !w.empty() && ::GetFileAttributesW(w.c_str()) != INVALID_FILE_ATTRIBUTES;
+  }
+  wchar_t target[1024];
+  if (::QueryDosDeviceW(WideFromUtf8(name).c_str(), target, 1024) != 0)
+    return true;
+  // Not every system names its ports there (Wine names only those it found at start): a port
+  // that opens, or that is taken, is there; one that is not found is not.
+  const HANDLE h = ::CreateFileW(WideFromUtf8("\\\\.\\" + std::string(name)).c_str(),
+                                 GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h != INVALID_HANDLE_VALUE) {
+    ::CloseHandle(h);
+    return true;
+  }
+  const DWORD error = ::GetLastError();
+  return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
+}
+
 // Every number belongs to its own port; nothing is numbered from a pool.
 const int kFirstOtherPortNumber = 257;
 

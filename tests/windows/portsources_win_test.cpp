@@ -1,6 +1,8 @@
 // Port detection's Windows sources: the class source on a fake setupapi, the driver's enumeration
 // on a registry folder of the test's own (Wine's registry), the spooler on a fake list.
+#include "portsources.h"
 #include "portsources_win.h"
+#include "widetext_win.h"
 
 #include <gtest/gtest.h>
 
@@ -181,6 +183,23 @@ TEST_F(WinPortSources, TheSpoolerIsAskedOnlyWhenNothingElseFoundAPort) {
   d = Detect(&found);
   EXPECT_FALSE(found);
   EXPECT_EQ(d[0], ""); // every detection starts from an empty table
+}
+
+} // namespace
+} // namespace rv58::test
+
+namespace rv58::test {
+namespace {
+
+// The scale monitor asks each second whether its device is still there.
+TEST(WinDeviceExists, AFileIsThereAndAPortOrFileTheSystemLacksIsNot) {
+  wchar_t self[MAX_PATH];
+  ASSERT_NE(::GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
+  EXPECT_TRUE(DeviceExists(Utf8FromWide(self)));
+  EXPECT_FALSE(DeviceExists(Utf8FromWide(self) + ".missing"));
+  // No Wine prefix of the tests maps this port to a device.
+  EXPECT_FALSE(DeviceExists("COM222"));
+  EXPECT_FALSE(DeviceExists("\\\\.\\COM222"));
 }
 
 } // namespace
