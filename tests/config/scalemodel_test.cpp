@@ -1,4 +1,5 @@
 #include "scalemodel.h"
+#include "testutil_framesettings.h"
 
 #include <gtest/gtest.h>
 
@@ -6,19 +7,7 @@ namespace {
 
 using rv58::FrameKind;
 using rv58::FrameSettings;
-
-FrameSettings Settings(int tm, int kr, int le, int lh, bool nm, int tp, int bt = 0, int hk = -1) {
-  FrameSettings s;
-  s.tm = tm;
-  s.kr = kr;
-  s.le = le;
-  s.lh = lh;
-  s.nm = nm;
-  s.tp = tp;
-  s.bt = bt;
-  s.hk = hk;
-  return s;
-}
+using rv58::test::FrameSettingsOf;
 
 TEST(ScaleModel, FramesEndAtTheTerminatorAndIncludeIt) {
   struct Case {
@@ -63,27 +52,33 @@ TEST(ScaleModel, ShownTextFollowsEachRule) {
     bool fits;
   };
   const Case cases[] = {
-      {"cut, zeros", Settings(10, 10, 7, 3, true, 0), "ST,GS,+0001.23kg\r\n", FrameKind::fkOK, "1.23", true},
-      {"valid needs kr", Settings(13, 'S', 0, 0, false, 0), "123\r", FrameKind::fkINVALID, "", true},
-      {"kr anywhere", Settings(13, 'S', 2, 0, false, 0), "S 123\r", FrameKind::fkOK, "123", true},
-      {"no kr chosen", Settings(13, -1, 0, 0, false, 0), "7\r", FrameKind::fkOK, "7", true},
-      {"error char", Settings(13, 13, 0, 0, false, 0, 0, 'r'), "Err\r", FrameKind::fkERROR, "ERROR", true},
-      {"error needs valid", Settings(13, 'X', 0, 0, false, 0, 0, 'r'), "Err\r", FrameKind::fkINVALID, "",
+      {"cut, zeros", FrameSettingsOf(10, 10, 7, 3, true, 0), "ST,GS,+0001.23kg\r\n", FrameKind::fkOK, "1.23",
        true},
-      {"cut it all", Settings(13, 13, 3, 3, false, 0), "1234\r", FrameKind::fkOK, "", true},
-      {"blanks stay", Settings(13, 13, 0, 3, false, 0), "    12.5 kg\r", FrameKind::fkOK, "    12.5", false},
-      {"zeros 000123", Settings(13, 13, 0, 0, true, 0), "000123\r", FrameKind::fkOK, "123", true},
-      {"lone zero", Settings(13, 13, 0, 0, true, 0), "0000\r", FrameKind::fkOK, "0", true},
-      {"zero before point", Settings(13, 13, 0, 0, true, 0), "000.5\r", FrameKind::fkOK, "0.5", true},
-      {"zeros after sign", Settings(13, 13, 0, 0, true, 0), "-0012\r", FrameKind::fkOK, "-12", true},
-      {"zeros kept off", Settings(13, 13, 0, 0, false, 0), "0012\r", FrameKind::fkOK, "0012", true},
-      {"point placed", Settings(13, 13, 0, 0, true, 2), "000123\r", FrameKind::fkOK, "1.23", true},
-      {"point padded", Settings(13, 13, 0, 0, true, 2), "0005\r", FrameKind::fkOK, "0.05", true},
-      {"own point wins", Settings(13, 13, 0, 0, false, 3), "12.5\r", FrameKind::fkOK, "12.5", true},
-      {"point in last digits", Settings(13, 13, 0, 0, false, 1), "125kg\r", FrameKind::fkOK, "12.5kg", true},
-      {"width 5 with point", Settings(13, 13, 0, 0, false, 0), "123.45\r", FrameKind::fkOK, "123.45", true},
-      {"wider than 5", Settings(13, 13, 0, 0, false, 0), "123456\r", FrameKind::fkOK, "123456", false},
-      {"narrow font 6", Settings(13, 13, 0, 0, false, 0, 2), "123456\r", FrameKind::fkOK, "123456", true},
+      {"valid needs kr", FrameSettingsOf(13, 'S', 0, 0, false, 0), "123\r", FrameKind::fkINVALID, "", true},
+      {"kr anywhere", FrameSettingsOf(13, 'S', 2, 0, false, 0), "S 123\r", FrameKind::fkOK, "123", true},
+      {"no kr chosen", FrameSettingsOf(13, -1, 0, 0, false, 0), "7\r", FrameKind::fkOK, "7", true},
+      {"error char", FrameSettingsOf(13, 13, 0, 0, false, 0, 0, 'r'), "Err\r", FrameKind::fkERROR, "ERROR",
+       true},
+      {"error needs valid", FrameSettingsOf(13, 'X', 0, 0, false, 0, 0, 'r'), "Err\r", FrameKind::fkINVALID,
+       "", true},
+      {"cut it all", FrameSettingsOf(13, 13, 3, 3, false, 0), "1234\r", FrameKind::fkOK, "", true},
+      {"blanks stay", FrameSettingsOf(13, 13, 0, 3, false, 0), "    12.5 kg\r", FrameKind::fkOK, "    12.5",
+       false},
+      {"zeros 000123", FrameSettingsOf(13, 13, 0, 0, true, 0), "000123\r", FrameKind::fkOK, "123", true},
+      {"lone zero", FrameSettingsOf(13, 13, 0, 0, true, 0), "0000\r", FrameKind::fkOK, "0", true},
+      {"zero before point", FrameSettingsOf(13, 13, 0, 0, true, 0), "000.5\r", FrameKind::fkOK, "0.5", true},
+      {"zeros after sign", FrameSettingsOf(13, 13, 0, 0, true, 0), "-0012\r", FrameKind::fkOK, "-12", true},
+      {"zeros kept off", FrameSettingsOf(13, 13, 0, 0, false, 0), "0012\r", FrameKind::fkOK, "0012", true},
+      {"point placed", FrameSettingsOf(13, 13, 0, 0, true, 2), "000123\r", FrameKind::fkOK, "1.23", true},
+      {"point padded", FrameSettingsOf(13, 13, 0, 0, true, 2), "0005\r", FrameKind::fkOK, "0.05", true},
+      {"own point wins", FrameSettingsOf(13, 13, 0, 0, false, 3), "12.5\r", FrameKind::fkOK, "12.5", true},
+      {"point in last digits", FrameSettingsOf(13, 13, 0, 0, false, 1), "125kg\r", FrameKind::fkOK, "12.5kg",
+       true},
+      {"width 5 with point", FrameSettingsOf(13, 13, 0, 0, false, 0), "123.45\r", FrameKind::fkOK, "123.45",
+       true},
+      {"wider than 5", FrameSettingsOf(13, 13, 0, 0, false, 0), "123456\r", FrameKind::fkOK, "123456", false},
+      {"narrow font 6", FrameSettingsOf(13, 13, 0, 0, false, 0, 2), "123456\r", FrameKind::fkOK, "123456",
+       true},
   };
   for (const auto& c : cases) {
     const auto f = rv58::EvaluateFrame(c.s, c.frame);
@@ -91,17 +86,18 @@ TEST(ScaleModel, ShownTextFollowsEachRule) {
     EXPECT_EQ(f.text, c.text) << c.rule;
     EXPECT_EQ(f.fits, c.fits) << c.rule;
   }
-  const auto cut = rv58::EvaluateFrame(Settings(10, 10, 7, 3, true, 0), "ST,GS,+0001.23kg\r\n");
+  const auto cut = rv58::EvaluateFrame(FrameSettingsOf(10, 10, 7, 3, true, 0), "ST,GS,+0001.23kg\r\n");
   EXPECT_EQ(cut.cutFront, 7u);
   EXPECT_EQ(cut.cutBack, 3u);
 }
 
 TEST(ScaleModel, DisplayBlanksFiveSecondsAfterTheLastValidFrameWhenAuIsOn) {
-  FrameSettings s = Settings(13, 13, 0, 0, false, 0);
+  FrameSettings s = FrameSettingsOf(13, 13, 0, 0, false, 0);
   rv58::TDisplayPreview preview;
   EXPECT_TRUE(preview.Blank(s, 0.0)); // nothing came yet
   preview.Show(rv58::EvaluateFrame(s, "12\r"), 10.0);
-  preview.Show(rv58::EvaluateFrame(Settings(13, 'X', 0, 0, false, 0), "99\r"), 14.0); // invalid: ignored
+  preview.Show(rv58::EvaluateFrame(FrameSettingsOf(13, 'X', 0, 0, false, 0), "99\r"),
+               14.0); // invalid: ignored
   struct Case {
     bool au;
     double now;

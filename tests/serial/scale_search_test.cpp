@@ -1,10 +1,13 @@
 // The search on the line simulator: realistic scale outputs at every speed and usual format.
 #include "scalesearch.h"
+#include "testutil_framesettings.h"
 
 #include <gtest/gtest.h>
 
 namespace rv58 {
 namespace {
+
+using test::FrameSettingsOf;
 
 // A scale that sends one frame every half second, cycling through its weights.
 TBitStream Scale(const TLineFormat& format, const std::vector<std::string>& frames, double seconds = 40) {
@@ -20,27 +23,18 @@ struct Output {
   FrameSettings expected; // tm, kr, le, lh, nm, tp
 };
 
-FrameSettings Expect(int tm, int le, int lh, bool nm, int tp) {
-  FrameSettings s;
-  s.tm = tm;
-  s.kr = tm;
-  s.le = le;
-  s.lh = lh;
-  s.nm = nm;
-  s.tp = tp;
-  return s;
-}
-
 const std::vector<Output>& Outputs() {
   static const std::vector<Output> outputs = {
       {"ST,GS CR LF",
        {"ST,GS,+0001.23kg\r\n", "ST,GS,+0001.25kg\r\n", "ST,GS,+0012.50kg\r\n"},
-       Expect(10, 6, 3, true, 2)},
-      {"signed", {"ST,GS,+0001.23kg\r\n", "ST,GS,-0000.75kg\r\n"}, Expect(10, 6, 3, true, 2)},
-      {"blank padded CR", {"    12.5 kg\r", "   112.0 kg\r", "     0.5 kg\r"}, Expect(13, 2, 3, false, 1)},
+       FrameSettingsOf(10, 10, 6, 3, true, 2)},
+      {"signed", {"ST,GS,+0001.23kg\r\n", "ST,GS,-0000.75kg\r\n"}, FrameSettingsOf(10, 10, 6, 3, true, 2)},
+      {"blank padded CR",
+       {"    12.5 kg\r", "   112.0 kg\r", "     0.5 kg\r"},
+       FrameSettingsOf(13, 13, 2, 3, false, 1)},
       {"STX ETX",
        {"\x02S  12.35kg\x03", "\x02S 102.50kg\x03", "\x02S   0.00kg\x03"},
-       Expect(3, 3, 2, false, 2)},
+       FrameSettingsOf(3, 3, 3, 2, false, 2)},
   };
   return outputs;
 }

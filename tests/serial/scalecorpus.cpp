@@ -1,5 +1,7 @@
 #include "scalecorpus.h"
 
+#include "testutil_framesettings.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -8,6 +10,8 @@
 namespace rv58::corpus {
 
 namespace {
+
+using test::FrameSettingsOf;
 
 constexpr double kOver = 1e9; // the overload frame's place in the cycle
 
@@ -83,18 +87,6 @@ std::string Hex2(const std::string& bytes) {
   return text;
 }
 
-FrameSettings Best(int tm, int le, int lh, bool nm, int tp, int bt, int hk) {
-  FrameSettings s;
-  s.tm = s.kr = tm;
-  s.le = le;
-  s.lh = lh;
-  s.nm = nm;
-  s.tp = tp;
-  s.bt = bt;
-  s.hk = hk;
-  return s;
-}
-
 struct TRecipe {
   std::string name;
   TLineFormat line;
@@ -133,38 +125,39 @@ std::vector<TFormat> Build() {
          return over(v) ? "OL,GS,+   OL  kg\r\n"
                         : std::string(v == 125.7 ? "US" : "ST") + ",GS," + Plus(v) + Num(v, 7, 2) + "kg\r\n";
        },
-       [](double v) { return Shown(v, Sign::plus, 2); }, Best(10, 6, 3, true, 2, 2, 'O')},
+       [](double v) { return Shown(v, Sign::plus, 2); }, FrameSettingsOf(10, 10, 6, 3, true, 2, 2, 'O')},
       {"the same back to back", Line(9600, 8, 'N', 1), 0, true,
        [&](double v) {
          return over(v) ? "OL,GS,+   OL  kg\r\n"
                         : std::string(v == 125.7 ? "US" : "ST") + ",GS," + Plus(v) + Num(v, 7, 2) + "kg\r\n";
        },
-       [](double v) { return Shown(v, Sign::plus, 2); }, Best(10, 6, 3, true, 2, 2, 'O')},
+       [](double v) { return Shown(v, Sign::plus, 2); }, FrameSettingsOf(10, 10, 6, 3, true, 2, 2, 'O')},
       {"blank padded, floating sign, unit, CR", Line(2400, 7, 'E', 1), 0.5, true,
        [&](double v) { return (over(v) ? Right(8, "OL") : Float(v, 8, 2)) + " kg\r"; },
-       [](double v) { return Shown(v, Sign::minus, 2); }, Best(13, 2, 3, false, 2, 0, 'O')},
+       [](double v) { return Shown(v, Sign::minus, 2); }, FrameSettingsOf(13, 13, 2, 3, false, 2, 0, 'O')},
       {"STX, motion mark, blank sign column, ETX", Line(9600, 7, 'E', 1), 0.5, true,
        [&](double v) {
          return over(v) ? std::string("\x02O") + " " + Right(8, "OL") + "kg\x03"
                         : std::string("\x02") + (v == 125.7 ? "M" : "S") + " " + Blank(v) + Num(v, 7, 2) +
                               "kg\x03";
        },
-       [](double v) { return Shown(v, Sign::minus, 2); }, Best(3, 3, 2, true, 2, 2, 'O')},
+       [](double v) { return Shown(v, Sign::minus, 2); }, FrameSettingsOf(3, 3, 3, 2, true, 2, 2, 'O')},
       {"STX ETX and a binary checksum after ETX", Line(9600, 8, 'N', 1), 0.5, true,
        [&](double v) {
          const std::string data = (over(v) ? Right(8, "OL") : Plus(v) + Num(v, 7, 2)) + "\x03";
          return "\x02" + data + Xor(data);
        },
-       [](double v) { return Shown(v, Sign::plus, 2); }, Best(3, 2, 0, true, 2, 2, 'O'), "ellenőrző"},
+       [](double v) { return Shown(v, Sign::plus, 2); }, FrameSettingsOf(3, 3, 2, 0, true, 2, 2, 'O'),
+       "ellenőrző"},
       {"CR at the start, ETX at the end", Line(4800, 7, 'E', 1), 0.5, true,
        [&](double v) { return "\rG " + (over(v) ? Right(8, "OL") : Float(v, 8, 2)) + " kg\x03"; },
-       [](double v) { return Shown(v, Sign::minus, 2); }, Best(3, 5, 3, false, 2, 0, 'O')},
+       [](double v) { return Shown(v, Sign::minus, 2); }, FrameSettingsOf(3, 3, 5, 3, false, 2, 0, 'O')},
       {"LF at the start, CR at the end, with pauses", Line(9600, 8, 'N', 1), 0.5, true,
        [&](double v) { return "\n" + (over(v) ? Right(8, "OL") : Blank(v) + Num(v, 7, 2)) + "kg\r"; },
-       [](double v) { return Shown(v, Sign::minus, 2); }, Best(13, 1, 2, true, 2, 2, 'O')},
+       [](double v) { return Shown(v, Sign::minus, 2); }, FrameSettingsOf(13, 13, 1, 2, true, 2, 2, 'O')},
       {"no control character, unit letters, back to back", Line(9600, 8, 'N', 1), 0, false,
        [&](double v) { return "wn" + (over(v) ? Right(7, "OL") : Num(v, 7, 2)) + "kg"; },
-       [](double v) { return Shown(v, Sign::none, 2); }, Best('k', 3, 0, true, 2, 0, 'O')},
+       [](double v) { return Shown(v, Sign::none, 2); }, FrameSettingsOf('k', 'k', 3, 0, true, 2, 0, 'O')},
       {"= before digits sent in reverse order",
        Line(9600, 8, 'N', 1),
        0,
@@ -181,7 +174,7 @@ std::vector<TFormat> Build() {
          std::reverse(digits.begin(), digits.end());
          return DropLeadingZeros(digits);
        },
-       Best('=', 0, 0, true, 2, 2, 'L'),
+       FrameSettingsOf('=', '=', 0, 0, true, 2, 2, 'L'),
        "",
        {},
        1},
@@ -189,7 +182,7 @@ std::vector<TFormat> Build() {
        [&](double v) {
          return "G" + (over(v) ? Right(8, "OL") : Plus(v) + Num(v, 7, 2)) + " T+0000.50kg\r\n";
        },
-       [](double v) { return Shown(v, Sign::plus, 2); }, Best(10, 1, 13, true, 2, 2, 'O')},
+       [](double v) { return Shown(v, Sign::plus, 2); }, FrameSettingsOf(10, 10, 1, 13, true, 2, 2, 'O')},
       {"piece count after the weight", Line(19200, 8, 'N', 1), 0.5, false,
        [&](double v) {
          return "N " +
@@ -197,23 +190,24 @@ std::vector<TFormat> Build() {
                          : Float(v, 7, 2) + "kg  PCS " + Num(v * 10, 5, 0)) +
                 "\r\n";
        },
-       [](double v) { return Shown(v, Sign::none, 2); }, Best(10, 3, 14, false, 2, 0, 'O')},
+       [](double v) { return Shown(v, Sign::none, 2); }, FrameSettingsOf(10, 10, 3, 14, false, 2, 0, 'O')},
       {"a digit that says how many decimals follow", Line(4800, 7, 'E', 1), 0.5, true,
        [&](double v) { return (over(v) ? Right(7, "OL") : Plus(v) + Num(v * 100, 6, 0)) + " 2\r\n"; },
-       [](double v) { return Shown(v, Sign::plus, 2); }, Best(10, 0, 3, true, 2, 2, 'O')},
+       [](double v) { return Shown(v, Sign::plus, 2); }, FrameSettingsOf(10, 10, 0, 3, true, 2, 2, 'O')},
       {"two hex digits of checksum before CR LF", Line(9600, 8, 'N', 1), 0.5, true,
        [&](double v) {
          const std::string data =
              over(v) ? "OL,NT," + Right(8, "OL") + "kg" : "ST,NT," + Plus(v) + Num(v, 7, 2) + "kg";
          return data + Hex2(data) + "\r\n";
        },
-       [](double v) { return Shown(v, Sign::plus, 2); }, Best(10, 6, 5, true, 2, 2, 'O')},
+       [](double v) { return Shown(v, Sign::plus, 2); }, FrameSettingsOf(10, 10, 6, 5, true, 2, 2, 'O')},
       {"binary checksum after CR, with pauses", Line(9600, 8, 'N', 1), 0.5, true,
        [&](double v) {
          const std::string data = "\x02" + (over(v) ? Right(8, "OL") : Plus(v) + Num(v, 7, 2)) + "\r";
          return data + Xor(data);
        },
-       [](double v) { return Shown(v, Sign::plus, 2); }, Best(13, 2, 0, true, 2, 2, 'O'), "ellenőrző"},
+       [](double v) { return Shown(v, Sign::plus, 2); }, FrameSettingsOf(13, 13, 2, 0, true, 2, 2, 'O'),
+       "ellenőrző"},
       {"bit-coded status bytes, the sign in a status bit", Line(9600, 7, 'E', 1), 0.5, true,
        [&](double v) {
          const char b =
@@ -221,50 +215,53 @@ std::vector<TFormat> Build() {
          return std::string("\x02\"") + b + " " + (over(v) ? std::string("OOOOOOO") : Num(v, 7, 2)) +
                 " 0000.00\r";
        },
-       [](double v) { return Shown(v, Sign::none, 2); }, Best(13, 5, 8, true, 2, 0, 'O'), "állapotbájt"},
+       [](double v) { return Shown(v, Sign::none, 2); }, FrameSettingsOf(13, 13, 5, 8, true, 2, 0, 'O'),
+       "állapotbájt"},
       {"decimal comma, blank padded", Line(9600, 8, 'N', 1), 0.5, true,
        [&](double v) { return (over(v) ? Right(8, "OL") : Float(v, 8, 2, ',')) + " kg\r\n"; },
-       [](double v) { return Shown(v, Sign::minus, 2, ','); }, Best(10, 2, 4, false, 2, 2, 'O')},
+       [](double v) { return Shown(v, Sign::minus, 2, ','); },
+       FrameSettingsOf(10, 10, 2, 4, false, 2, 2, 'O')},
       {"overload and underload with different marks",
        Line(2400, 8, 'N', 1),
        0.5,
        true,
        [&](double v) { return "GS," + (over(v) ? Right(7, "OL") : Plus(v) + Num(v, 6, 2)) + ",kg\r\n"; },
        [](double v) { return Shown(v, Sign::plus, 2); },
-       Best(10, 3, 4, true, 2, 2, 'O'),
+       FrameSettingsOf(10, 10, 3, 4, true, 2, 2, 'O'),
        "többféle",
        {{"GS, -----,kg\r\n", "-----"}}},
       {"HHHHHH for an overload", Line(1200, 7, 'E', 1), 0.5, true,
        [&](double v) { return "W" + (over(v) ? std::string("HHHHHHH") : Blank(v) + Num(v, 6, 2)) + "\r\n"; },
-       [](double v) { return Shown(v, Sign::minus, 2); }, Best(10, 1, 1, true, 2, 2, 'H')},
+       [](double v) { return Shown(v, Sign::minus, 2); }, FrameSettingsOf(10, 10, 1, 1, true, 2, 2, 'H')},
       {"letters in the weight field, ten frames a second", Line(38400, 8, 'N', 1), 0.1, true,
        [&](double v) { return "S " + (over(v) ? std::string("   Err  ") : Float(v, 8, 3)) + " kg\r\n"; },
-       [](double v) { return Shown(v, Sign::minus, 3); }, Best(10, 3, 4, false, 3, 2, 'E')},
+       [](double v) { return Shown(v, Sign::minus, 3); }, FrameSettingsOf(10, 10, 3, 4, false, 3, 2, 'E')},
       {"an identifier before the weight", Line(9600, 8, 'N', 1), 0.5, true,
        [&](double v) {
          return "ID0042 N " + (over(v) ? Right(8, "OL") : Plus(v) + Num(v, 7, 2)) + " kg\r\n";
        },
-       [](double v) { return Shown(v, Sign::plus, 2); }, Best(10, 9, 4, true, 2, 2, 'O')},
+       [](double v) { return Shown(v, Sign::plus, 2); }, FrameSettingsOf(10, 10, 9, 4, true, 2, 2, 'O')},
       {"gross or net mark", Line(4800, 8, 'N', 1), 0.5, true,
        [&](double v) {
          return std::string(v == 1.05 || v == 47.11 ? "N" : "G") +
                 (over(v) ? Right(9, "OL") : Float(v, 9, 2)) + "kg\r\n";
        },
-       [](double v) { return Shown(v, Sign::minus, 2); }, Best(10, 4, 3, false, 2, 0, 'O')},
+       [](double v) { return Shown(v, Sign::minus, 2); }, FrameSettingsOf(10, 10, 4, 3, false, 2, 0, 'O')},
       {"blank sign column, 7O1", Line(9600, 7, 'O', 1), 0.5, true,
        [&](double v) { return "GS:" + (over(v) ? Right(8, "OL") : Blank(v) + Num(v, 7, 2)) + "\r\n"; },
-       [](double v) { return Shown(v, Sign::minus, 2); }, Best(10, 3, 1, true, 2, 2, 'O')},
+       [](double v) { return Shown(v, Sign::minus, 2); }, FrameSettingsOf(10, 10, 3, 1, true, 2, 2, 'O')},
       {"a sign separated from the digits by blanks", Line(9600, 8, 'N', 1), 0.5, true,
        [&](double v) {
          return "GW:" + (over(v) ? " " + Right(8, "OL") : Blank(v) + Float(std::fabs(v), 8, 2)) + " kg\r\n";
        },
-       [](double v) { return Shown(v, Sign::none, 2); }, Best(10, 6, 4, false, 2, 0, 'O'), "előjel"},
+       [](double v) { return Shown(v, Sign::none, 2); }, FrameSettingsOf(10, 10, 6, 4, false, 2, 0, 'O'),
+       "előjel"},
       {"SOH and EOT, twenty frames a second", Line(57600, 8, 'N', 1), 0.05, true,
        [&](double v) { return "\x01G" + (over(v) ? Right(8, "OL") : Plus(v) + Num(v, 7, 2)) + "\x04"; },
-       [](double v) { return Shown(v, Sign::plus, 2); }, Best(4, 2, 0, true, 2, 2, 'O')},
+       [](double v) { return Shown(v, Sign::plus, 2); }, FrameSettingsOf(4, 4, 2, 0, true, 2, 2, 'O')},
       {"bare signed weight at 300 baud, 7N2", Line(300, 7, 'N', 2), 0.5, true,
        [&](double v) { return (over(v) ? Right(8, "OL") : Plus(v) + Num(v, 7, 2)) + "\r\n"; },
-       [](double v) { return Shown(v, Sign::plus, 2); }, Best(10, 0, 1, true, 2, 2, 'O')},
+       [](double v) { return Shown(v, Sign::plus, 2); }, FrameSettingsOf(10, 10, 0, 1, true, 2, 2, 'O')},
   };
   std::vector<TFormat> formats;
   for (const auto& recipe : recipes)
