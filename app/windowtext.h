@@ -4,10 +4,10 @@
 // the crossing of texts and paths between the widgets and the core. Not for use elsewhere.
 
 #include "qtext.h"
+#include "utf8.h"
 
 #include <QByteArray>
 #include <QString>
-#include <QStringDecoder>
 #include <QStringList>
 
 #include <string>
@@ -41,9 +41,10 @@ inline std::string IniFolderText(const QString& folder) {
 }
 
 inline QString FromIniFolderText(const std::string& text) {
-  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-  const QString decoded = utf8(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
-  return utf8.hasError() ? QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())) : decoded;
+  if (const auto utf16 = DecodeUtf8Strict(text)) {
+    return QString::fromStdU16String(*utf16);
+  }
+  return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 } // namespace rv58::window_internal
